@@ -1,0 +1,22 @@
+# The Windows program and the tests that run under Wine.
+
+# x86_64 MinGW ships no import library for d3d8.dll; make one from a one-line .def.
+if(EXISTS "${CMAKE_FIND_ROOT_PATH}/lib/libd3d8.a")
+  add_library(qe_d3d8_import INTERFACE)
+  target_link_libraries(qe_d3d8_import INTERFACE d3d8)
+else()
+  set(_d3d8_lib ${CMAKE_BINARY_DIR}/libd3d8_import.a)
+  add_custom_command(OUTPUT ${_d3d8_lib}
+    COMMAND ${CMAKE_DLLTOOL} -d ${CMAKE_SOURCE_DIR}/cmake/d3d8.def -l ${_d3d8_lib}
+    DEPENDS ${CMAKE_SOURCE_DIR}/cmake/d3d8.def)
+  add_custom_target(qe_d3d8_lib DEPENDS ${_d3d8_lib})
+  add_library(qe_d3d8_import INTERFACE)
+  add_dependencies(qe_d3d8_import qe_d3d8_lib)
+  target_link_libraries(qe_d3d8_import INTERFACE ${_d3d8_lib})
+endif()
+
+add_executable(quietembers WIN32 ${CMAKE_SOURCE_DIR}/shell/winmain_win32.cpp)
+target_link_libraries(quietembers PRIVATE qe_platform)
+set_target_properties(quietembers PROPERTIES OUTPUT_NAME quietembers RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+add_subdirectory(${CMAKE_SOURCE_DIR}/tests/win ${CMAKE_BINARY_DIR}/tests/win)

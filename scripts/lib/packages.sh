@@ -1,0 +1,18 @@
+# Sourced: installs the Debian packages the project needs, once, quietly.
+QE_PACKAGES="cmake ninja-build g++ g++-multilib clang libclang-rt-14-dev googletest libbenchmark-dev
+ g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 fonts-wine xvfb openbox x11-apps imagemagick xdotool wmctrl
+ pulseaudio pulseaudio-utils qemu-user-static valgrind xmp libxmp-dev openmpt123 libopenmpt-dev
+ libfreetype-dev fonts-dejavu-core python3 sox"
+
+qe_install_packages() {
+    missing=""
+    for p in $QE_PACKAGES; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+    done
+    [ -z "$missing" ] && return 0
+    echo "installing:$missing"
+    if [ "$(id -u)" != 0 ]; then SUDO=sudo; else SUDO=; fi
+    export DEBIAN_FRONTEND=noninteractive
+    $SUDO apt-get update -qq >/dev/null || return 1
+    $SUDO apt-get install -y -qq --no-install-recommends $missing >/dev/null || return 1
+}
