@@ -1,6 +1,69 @@
 # Sourced: the Wine environment shared by the tests and the demo.
+#   QE_CACHE      where the prepared prefix template lives (made once per machine)
+#   WINEPREFIX    the prefix in use: by default one per checkout, copied from the template
+qe_root=$(cd "$(dirname "${BASH_SOURCE[0]:-$0}")/../.." 2>/dev/null && pwd)
 : "${QE_CACHE:=${XDG_CACHE_HOME:-$HOME/.cache}/quietembers}"
-: "${WINEPREFIX:=$QE_CACHE/wine-tests}"
+: "${WINEPREFIX:=$qe_root/build/wineprefix}"
 export QE_CACHE WINEPREFIX
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES=winemenubuilder.exe=d
+WINE64=/usr/lib/wine/wine64
+
+# Runs a command detached from every descriptor of ours: Wine's background processes inherit open
+# descriptors, and whoever reads our pipes would otherwise wait for them.
+qe_detached() {
+    setsid "$@" </dev/null >/dev/null 2>&1 &
+}
+
+# Makes the template prefix once: Tahoma fonts, threaded command stream off, no crash dialog.
+qe_wine_template() {
+    local t="$QE_CACHE/wine-template"
+    [ -f "$t/.ready" ] && return 0
+    mkdir -p "$QE_CACHE"
+    (
+        flock 9
+        [ -f "$t/.ready" ] && exit 0
+        rm -rf "$t"
+        export WINEPREFIX="$t"
+        unset DISPLAY
+        $WINE64 wineboot -i </dev/null >/dev/null 2>&1
+        $WINE64 reg add 'HKCU\Software\Wine\Direct3D' /v csmt /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+        $WINE64 reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+        wineserver -w
+        cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf "$t/drive_c/windows/Fonts/"
+        touch "$t/.ready"
+    ) 9>"$QE_CACHE/.template.lock"
+}
+
+# Makes $WINEPREFIX from the template if needed and starts its persistent wineserver.
+qe_wine_up() {
+    qe_wine_template || return 1
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/.ready" ]; then
+            rm -rf "$WINEPREFIX"
+            cp -a "$QE_CACHE/wine-template" "$WINEPREFIX"
+        fi
+        if ! wineserver_running; then
+            qe_detached wineserver -p
+            for _ in $(seq 50); do wineserver_running && break; sleep 0.1; done
+            setsid $WINE64 cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
+        fi
+    ) 9>"$WINEPREFIX.lock"
+}
+
+wineserver_running() {
+    # A running server has its socket in /tmp/.wine-UID/server-DEV-INODE/ for this prefix.
+    local id
+    id=$(stat -c 'server-%d-%i' "$WINEPREFIX" 2>/dev/null | awk -F- '{printf "server-%x-%x", $2, $3}')
+    [ -S "/tmp/.wine-$(id -u)/$id/socket" ]
+}
+
+# Stops the prefix's wineserver and everything Wine started in it.
+qe_wine_down() {
+    [ -d "$WINEPREFIX" ] || return 0
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+    return 0
+}

@@ -1,0 +1,26 @@
+// The platform boundary under Wine: heap blocks from the process heap, the performance counter.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "shell/frame_clock.h"
+#include "shell/heap.h"
+
+TEST(PlatformWin32, HeapBlocksComeFromTheProcessHeapZeroed)
+{
+    int32_t before = MemLiveBlocks();
+    uint8_t* p = static_cast<uint8_t*>(MemAlloc(100));
+    for (int i = -16; i < 116; i++) ASSERT_EQ(p[i], 0);
+    EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, p - 16));
+    MemFree(p);
+    EXPECT_EQ(MemLiveBlocks(), before);
+}
+
+TEST(PlatformWin32, FrameClockMeasuresASleep)
+{
+    FrameClockReset();
+    Sleep(100);
+    FrameClockTick();
+    EXPECT_GT(g_frameTime, 0.09f);
+    EXPECT_LT(g_frameTime, 1.0f);
+}
