@@ -1,6 +1,7 @@
 // assets/incbin.h -- places a file from assets/ into the program's read-only data, as is.
 // QE_INCBIN(name, "file") defines the byte array `name` (16-byte aligned) and `name_end` just past
-// it; declare them extern "C" const uint8_t. Several QE_INCBIN in one asm block are contiguous.
+// it; declare them extern "C" const uint8_t. Several items in one asm block are contiguous. End the
+// block with ".text\n" (COFF has no .previous).
 #pragma once
 
 #define QE_STR2(x) #x
