@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "assets/assets.h"
 #include "module/stream.h"
 #include "module/xm_loader.h"
@@ -39,25 +41,32 @@ PlayerState* xmtool_load(const char* file)
 {
     std::vector<uint8_t> image;
     if (file) {
+        struct stat st;
+        if (stat(file, &st) == 0 && !S_ISREG(st.st_mode)) {
+            fprintf(stderr, "xmtool: %s: not a regular file\n", file);
+            return nullptr;
+        }
         FILE* f = fopen(file, "rb");
         if (!f) {
             fprintf(stderr, "xmtool: %s: cannot open: %s\n", file, strerror(errno));
             return nullptr;
         }
-        uint8_t chunk[65536];
-        size_t n;
-        while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) {
-            image.insert(image.end(), chunk, chunk + n);
-            if (image.size() > 0x7FFFFFFF) break;
+        // Size first, then one read: a module may be many megabytes.
+        long size = -1;
+        if (fseek(f, 0, SEEK_END) == 0) size = ftell(f);
+        if (size > 0x7FFFFFFF) {
+            fclose(f);
+            fprintf(stderr, "xmtool: %s: larger than 2 GB\n", file);
+            return nullptr;
         }
-        bool bad = ferror(f) != 0;
+        bool bad = size < 0 || fseek(f, 0, SEEK_SET) != 0;
+        if (!bad) {
+            image.resize(static_cast<size_t>(size));
+            bad = fread(image.data(), 1, image.size(), f) != image.size();
+        }
         fclose(f);
         if (bad) {
             fprintf(stderr, "xmtool: %s: cannot read\n", file);
-            return nullptr;
-        }
-        if (image.size() > 0x7FFFFFFF) {
-            fprintf(stderr, "xmtool: %s: larger than 2 GB\n", file);
             return nullptr;
         }
         g_toolImage = image.data();
