@@ -48,8 +48,8 @@ TEST(Xmtool, InfoPrintsTheModuleAsLoaded)
     ToolRun r = Xmtool("info " + path);
     EXPECT_EQ(r.status, 0) << r.out;
     const char* lines[] = {
-        "header song_length=3 restart_position=1 channel_count=4 patterns_used=2 pattern_slots=2 instrument_count=3 "
-        "flags=1 default_speed=6 default_bpm=125 initial_global_volume=64\n",
+        ("header song_length=3 restart_position=1 channel_count=4 patterns_used=2 pattern_slots=2 instrument_count=3 "
+         "flags=1 default_speed=6 default_bpm=125 initial_global_volume=64\n"),
         "order 0 1 0\n",
         "pattern 1 rows=8\n",
         "instrument 0 samples=0\n",
