@@ -8,7 +8,8 @@
 #   qe_session_start [WxH]           # default 640x480; exports DISPLAY, PULSE_SERVER, PULSE_LATENCY_MSEC
 #   qe_session_spawn VAR LOG CMD...  # a background process of the session; its PID goes into VAR
 #   qe_capture_start OUT.raw / qe_capture_stop / qe_raw_to_wav IN.raw OUT.wav
-#   qe_screenshot OUT.png [any]      # retaken while single-coloured; "any" accepts one colour
+#   qe_screenshot OUT.png [any] [WINDOW]  # retaken while single-coloured; "any" accepts one colour
+#   qe_activate_window WINDOW        # the X window becomes the active one (keys go there)
 #   qe_session_stop                  # kills what the session started, by PID, and the wineserver
 # Called:
 #   scripts/lib/session.sh run [--size WxH] -- CMD ARGS...   # CMD runs inside a session of its own
@@ -194,13 +195,15 @@ qe_raw_to_wav() {
     sox -t raw -r 44100 -e signed-integer -b 16 -c 2 -L "$1" "$2"
 }
 
-# qe_screenshot OUT.png [any]: the whole display as PNG. One capture in about thirty comes back all
-# black, so a single-coloured picture is retaken; with "any" it is accepted after the retries.
-# Returns 0 for a picture of more than one colour, 2 for a single-coloured one, 1 on failure.
+# qe_screenshot OUT.png [any] [WINDOW]: the whole display (or one window) as PNG. One capture in
+# about thirty comes back all black, so a single-coloured picture is retaken; with "any" it is
+# accepted after the retries. Returns 0 for a picture of more than one colour, 2 for a
+# single-coloured one, 1 on failure.
 qe_screenshot() {
-    local out=$1 tmp="$QE_SESSION_DIR/shot.xwd" try colours=0
+    local out=$1 tmp="$1.xwd" try colours=0 what=(-root)
+    [ -n "${3:-}" ] && what=(-id "$3")
     for try in 1 2 3 4 5; do
-        if xwd -root -silent >"$tmp" 2>/dev/null </dev/null && convert "xwd:$tmp" "png:$out" 2>/dev/null </dev/null; then
+        if xwd "${what[@]}" -silent >"$tmp" 2>/dev/null </dev/null && convert "xwd:$tmp" "png:$out" 2>/dev/null </dev/null; then
             colours=$(convert "$out" -format %k info: 2>/dev/null </dev/null)
             [ "${colours:-0}" -gt 1 ] && { rm -f "$tmp"; return 0; }
         fi
@@ -209,6 +212,19 @@ qe_screenshot() {
     rm -f "$tmp"
     [ "${colours:-0}" -eq 1 ] && { [ "${2:-}" = any ] && return 0; return 2; }
     return 1
+}
+
+# qe_activate_window WINDOW: makes an X window the active one (asking the window manager again
+# while it has not happened). openbox does not always activate a full-screen window that maps
+# while the display mode changes, and keys go to the focused window.
+qe_activate_window() {
+    local try
+    for try in 1 2 3 4 5 6 7 8 9 10; do
+        [ "$(xdotool getactivewindow 2>/dev/null </dev/null)" = "$1" ] && return 0
+        wmctrl -i -a "$1" </dev/null 2>/dev/null || xdotool windowactivate "$1" </dev/null 2>/dev/null
+        sleep 0.2
+    done
+    [ "$(xdotool getactivewindow 2>/dev/null </dev/null)" = "$1" ]
 }
 
 qe_session_stop() {

@@ -5,7 +5,8 @@
 if e2e_begin deactivate; then
     e2e_start
     if e2e_wait_window 30; then
-        sleep 1
+        e2e_check 'e2e_activate' "the program's window never became active"
+        sleep 0.5
         e2e_spawn E2E_OTHER_PID "$E2E_OUT/xmessage.log" xmessage -geometry +300+200 -name other "another window"
         # The window manager lists the other window once it manages it.
         other=""

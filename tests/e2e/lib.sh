@@ -3,12 +3,13 @@
 #
 #   . "$(dirname "$0")/lib.sh"
 #   e2e_begin NAME [WxH]        # a session: the one scripts/test shares if its size fits, else our own
-#   e2e_start [WINEDEBUG]       # starts the program ($QE_E2E_EXE, default build/win64/quietembers.exe)
+#   e2e_start [WINEDEBUG]       # starts the program ($QE_EXE, default build/win64/quietembers.exe)
 #   e2e_wait_window [SECONDS]   # waits for the window titled "Quietembers"; sets E2E_WINDOW
 #   e2e_geometry                # sets E2E_X E2E_Y E2E_W E2E_H of E2E_WINDOW
 #   e2e_wait_frames [SECONDS]   # waits until Wine reports presented frames; sets E2E_FPS
 #   e2e_screenshot NAME [any]   # $E2E_OUT/NAME.png
-#   e2e_key KEY                 # xdotool key to the focused window, e.g. Escape
+#   e2e_activate                # makes the program's window the active one
+#   e2e_key KEY                 # activates it and sends KEY, e.g. Escape
 #   e2e_capture_start / e2e_capture_stop   # $E2E_OUT/sound.raw, then sound.wav
 #   e2e_wait_exit SECONDS       # sets E2E_EXIT (124: still running) and E2E_EXIT_MS
 #   e2e_check COND MESSAGE...   # records a failure when the shell test COND (a string) is false
@@ -25,7 +26,7 @@ e2e_shared_display=${DISPLAY:-}
 e2e_shared_pulse=${PULSE_SERVER:-}
 . "$e2e_root/scripts/lib/session.sh"
 
-: "${QE_E2E_EXE:=$e2e_root/build/win64/quietembers.exe}"
+: "${QE_EXE:=$e2e_root/build/win64/quietembers.exe}"
 E2E_NAME=""
 E2E_OUT=""
 E2E_OWN_SESSION=0
@@ -59,8 +60,8 @@ e2e_begin() {
     trap 'e2e_cleanup' EXIT
     trap 'e2e_cleanup; trap - INT; kill -INT $$' INT
     trap 'e2e_cleanup; exit 143' TERM HUP
-    if [ ! -f "$QE_E2E_EXE" ]; then
-        e2e_fail "no program at $QE_E2E_EXE (build the win64 preset)"
+    if [ ! -f "$QE_EXE" ]; then
+        e2e_fail "no program at $QE_EXE (build the win64 preset)"
         return 1
     fi
     if [ -n "$e2e_shared_dir" ] && [ "$e2e_shared_size" = "$size" ] && [ -d "$e2e_shared_dir" ]; then
@@ -79,7 +80,7 @@ e2e_begin() {
 e2e_start() {
     E2E_TAG="$E2E_NAME-$$-$RANDOM"
     QE_E2E_TAG=$E2E_TAG WINEDEBUG=${1:--all} \
-        qe_spawn E2E_PID "$E2E_OUT/wine.log" "$WINE64" "$QE_E2E_EXE"
+        qe_spawn E2E_PID "$E2E_OUT/wine.log" "$WINE64" "$QE_EXE"
     E2E_START_MS=$(e2e_ms)
 }
 
@@ -122,7 +123,13 @@ e2e_wait_frames() {
 
 e2e_screenshot() { qe_screenshot "$E2E_OUT/$1.png" "${2:-}"; }
 
-e2e_key() { xdotool key "$1" </dev/null >/dev/null 2>&1; }
+# Gives the program's window the focus.
+e2e_activate() { qe_activate_window "$E2E_WINDOW"; }
+
+e2e_key() {
+    e2e_activate
+    xdotool key "$1" </dev/null >/dev/null 2>&1
+}
 
 # e2e_spawn VAR CMD...: another process for the test (say, a window that takes the focus).
 e2e_spawn() {
@@ -182,7 +189,12 @@ e2e_end() {
     local left
     if [ -n "$E2E_PID" ] && qe_alive "$E2E_PID"; then e2e_fail "the program is still running"; fi
     e2e_cleanup
-    left=$(e2e_tagged)
+    # Wine's desktop process, when the program started it, ends a few seconds after the program.
+    for _ in $(seq 100); do
+        left=$(e2e_tagged)
+        [ -z "$left" ] && break
+        sleep 0.1
+    done
     [ -n "$left" ] && e2e_fail "processes left behind by the program: $left"
     if [ "$E2E_OWN_SESSION" = 2 ]; then
         [ -n "$QE_SESSION_STRAYS" ] && e2e_fail "the session's stop had to kill: $QE_SESSION_STRAYS"
