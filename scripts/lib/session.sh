@@ -202,7 +202,10 @@ qe_raw_to_wav() {
 qe_screenshot() {
     local out=$1 tmp="$1.xwd" try colours=0 what=(-root)
     [ -n "${3:-}" ] && what=(-id "$3")
-    for try in 1 2 3 4 5; do
+    # A picture that may well be single-coloured gets one retake, not four.
+    local tries=5
+    [ "${2:-}" = any ] && tries=2
+    for ((try = 0; try < tries; try++)); do
         if xwd "${what[@]}" -silent >"$tmp" 2>/dev/null </dev/null && convert "xwd:$tmp" "png:$out" 2>/dev/null </dev/null; then
             colours=$(convert "$out" -format %k info: 2>/dev/null </dev/null)
             [ "${colours:-0}" -gt 1 ] && { rm -f "$tmp"; return 0; }

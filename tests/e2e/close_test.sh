@@ -5,7 +5,7 @@ if e2e_begin close; then
     e2e_start
     if e2e_wait_window 30; then
         sleep 1
-        wmctrl -c Quietembers
+        wmctrl -c Quietembers 2>/dev/null
         e2e_wait_exit 10
         e2e_check '[ "$E2E_EXIT" = 0 ]' "exit code $E2E_EXIT"
         e2e_check '[ "$E2E_EXIT_MS" -le 2000 ]' "exit took $E2E_EXIT_MS ms"
