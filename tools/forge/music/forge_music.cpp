@@ -614,6 +614,7 @@ bool ReadScore(const char* path, Song* songOut)
             if (!ParseInt(w[1], 0, 255, &song.restart, "restart position")) return false;
         } else if (key == "channels") {
             if (w.size() < 2 || w.size() > 33) return Fail("channels: 1 to 32 names");
+            if (!song.patterns.empty()) return Fail("the channels line comes before the patterns");
             song.channels.assign(w.begin() + 1, w.end());
             for (size_t i = 0; i < song.channels.size(); ++i)
                 for (size_t j = 0; j < i; ++j)
