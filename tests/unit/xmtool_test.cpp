@@ -19,7 +19,7 @@ struct ToolRun {
 
 ToolRun Xmtool(const std::string& args)
 {
-    std::string cmd = std::string(QE_BINARY_DIR) + "/xmtool " + args + " 2>&1";
+    std::string cmd = std::string(QE_TOOL_EMULATOR " ") + QE_BINARY_DIR + "/xmtool " + args + " 2>&1";
     FILE* f = popen(cmd.c_str(), "r");
     ToolRun r{-1, ""};
     if (!f) return r;
