@@ -127,7 +127,7 @@ TEST(ForgeMusic, NotationBecomesCells)
         "pattern p rows=8\n"
         "  a tone [ C4@60+4+7:2 ]x2\n"
         "     | ^ - Bb3 -:1\n"
-        "  c hit steps x9.^ | ....   # a comment\n";
+        "  c hit steps x9.^ | p..a   # a comment\n";
     ASSERT_EQ(Forge(score, &xm, &message), 0) << message;
     ASSERT_EQ(xm.patterns.size(), 1u);
     ASSERT_EQ(xm.channels, 3);
@@ -146,6 +146,8 @@ TEST(ForgeMusic, NotationBecomesCells)
         { 0, 2, 49, 2, 0, 0, 0 },              // x: a hit at the instrument's volume
         { 1, 2, 49, 2, 0x10 + 64, 0, 0 },      // 9: full volume
         { 3, 2, 97, 0, 0, 0, 0 },
+        { 4, 2, 49, 2, 0xCF, 0, 0 },           // p: at the instrument's volume, right
+        { 7, 2, 49, 2, 0xC0, 0, 0 },           // a: left
     };
     for (auto& c : cases) {
         const XmCell& cell = xm.At(0, c.row, c.channel);
@@ -174,6 +176,7 @@ TEST(ForgeMusic, BadScoresAreRefusedWithOneLine)
         { "pattern p rows=8\n  a flute C4:8\n", "no instrument named 'flute'" },
         { "pattern p rows=8\n  a tone [ C4:4\n", "'[' without ']xN'" },
         { "pattern p rows=8\n  c hit steps x.q.....\n", "step 'q'" },
+        { "pattern p rows=8\n  c hit steps x.......x\n", "steps run past the 8 rows" },
         { "instrument bad\n  volenv 0,0 5,70\n", "envelope value 70 out of range" },
         { "instrument bad\n  volenv 4,0 5,10\n", "starts at tick 0" },
         { "instrument bad\n  wave saw\n", "wave kind 'saw'" },
