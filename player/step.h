@@ -4,13 +4,9 @@
 #include <cstdint>
 
 #include "module/module.h"
+#include "module/xm_loader.h"  // empty_instrument, empty_sample
 
 struct ChannelState;
-
-// Shared zero-filled stand-ins for whatever a module lacks (an instrument number beyond the table,
-// a keymap entry of 16 or more, an empty sample slot). Defined by the loader; never released.
-extern Instrument empty_instrument;
-extern Sample     empty_sample;
 
 // The channel's instrument and sample, from its instrument index and key; never null.
 void resolve_instrument(const PlayerState* player, const ChannelState* channel,

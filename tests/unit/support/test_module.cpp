@@ -4,12 +4,8 @@
 #include <cstring>
 
 #include "audio/audio.h"
+#include "module/xm_loader.h"
 #include "player/player.h"
-
-// Until the loader's shared stand-ins are linked in, the tests bring zero-filled ones; the loader's
-// own definitions take precedence once they exist.
-__attribute__((weak)) Instrument empty_instrument;
-__attribute__((weak)) Sample empty_sample;
 
 TestModule::TestModule(int channels, std::vector<int> rows, int speed, int bpm)
 {
@@ -67,7 +63,9 @@ int TestModule::add_instrument(uint8_t volume, int32_t panning)
     return static_cast<int>(instruments.size());
 }
 
-void TestModule::start()
+void TestModule::start() { StartPlayback(&state); }
+
+void StartPlayback(PlayerState* p)
 {
     g_output_rate = 44100;
     std::memset(g_voices, 0, sizeof g_voices);
@@ -75,7 +73,6 @@ void TestModule::start()
         g_voices[i].index = i;
         g_voices[i].step = 1;
     }
-    PlayerState* p = &state;
     p->global_volume = p->initial_global_volume;
     p->next_order = -1;
     p->next_row = -1;

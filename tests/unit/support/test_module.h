@@ -33,3 +33,7 @@ struct TestModule {
     void tick() { state.tick_callback(&state); }
 };
 
+
+// Playback start as the renderer does it: the playback fields, the first channel_count channels
+// (each bound to its voice), and a voice table as audio_open leaves it, at 44100 Hz.
+void StartPlayback(PlayerState* player);
