@@ -3,6 +3,7 @@
 #include "player/player.h"
 
 #include "audio/audio.h"
+#include "audio/voice.h"
 #include "gfx/math.h"
 #include "player/channel.h"
 #include "player/step.h"
@@ -13,6 +14,8 @@ ChannelState g_channels[CHANNEL_COUNT];
 // because a pattern loop rewrites `row` at the row tick (to loop_row - 1, possibly -1).
 static const PlayerState* g_row_player;   // the module the cells belong to
 static const PatternCell* g_row_cells;    // channel_count cells, or null when the row had none
+static int32_t            g_row_order;    // order entry and row the last row tick read
+static int32_t            g_row_read;
 
 static const PatternCell g_empty_cell = {0, 0, 0, 0, 0};
 
@@ -39,6 +42,36 @@ void player_set_bpm(PlayerState* player, int32_t bpm)
     float ticks_per_second = static_cast<float>(bpm * 2) / 5.0f;
     double samples = (1000.0 / ticks_per_second) * g_output_rate / 1000.0;
     player->samples_per_tick = static_cast<int32_t>(FloatToInt(samples));
+}
+
+void player_reset(PlayerState* player)
+{
+    player->global_volume = player->initial_global_volume;
+    player->next_row = -1;
+    player->next_order = -1;
+    player->speed = player->default_speed;
+    player->row = 0;
+    player->order_position = 0;
+    player->tick_samples_left = 0;
+    player->tick = 0;
+    player->elapsed_ms = 0;
+    player_set_bpm(player, player->default_bpm);
+    int32_t n = channels_played(player);
+    for (int32_t c = 0; c < n; c++) {
+        g_channels[c] = ChannelState{};
+        g_channels[c].voice = &g_voices[c];
+    }
+    g_row_player = nullptr;
+    g_row_cells = nullptr;
+    g_row_order = 0;
+    g_row_read = 0;
+}
+
+void player_position(const PlayerState* player, int32_t* order, int32_t* row)
+{
+    bool known = g_row_player == player;
+    *order = known ? g_row_order : player->order_position;
+    *row = known ? g_row_read : player->row;
 }
 
 void player_tick(PlayerState* player)
@@ -79,6 +112,8 @@ void process_row(PlayerState* player)
     player->next_order = -1;
     g_row_player = player;
     g_row_cells = nullptr;
+    g_row_order = player->order_position;
+    g_row_read = player->row;
 
     const Pattern* pattern = pattern_at(player, player->order_position);
     if (!pattern || !pattern->cells || player->row < 0 || player->row >= pattern->rows) return;

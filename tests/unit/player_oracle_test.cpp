@@ -73,11 +73,10 @@ std::vector<RowTicks> OurRows(std::vector<uint8_t>& image, size_t count)
     for (int guard = 0; guard < 200000; guard++) {
         if (p->tick == 0) {
             if (rows.size() == count) break;
-            // The row this row tick reads (a pattern loop rewrites `row` during the tick).
-            int order = p->next_order >= 0 ? p->next_order : p->order_position;
-            int row = p->next_row >= 0 ? p->next_row : p->row;
-            rows.push_back(RowTicks{order, p->order_table[order], row, 1});
             p->tick_callback(p);
+            int32_t order, row;
+            player_position(p, &order, &row);
+            rows.push_back(RowTicks{order, p->order_table[order], row, 1});
         } else {
             p->tick_callback(p);
             rows.back().ticks++;

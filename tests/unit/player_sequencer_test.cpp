@@ -82,12 +82,14 @@ TEST(Sequencer, PatternLoopPlaysItsRowsThreeTimes)
     m.set(0, 4, 1, 0, 0, 0, 14, 0x60);
     m.set(0, 7, 1, 0, 0, 0, 14, 0x62);
     m.start();
-    // `row` itself is rewritten at the loop's end (to loop_row - 1), so take the row each row tick
-    // is about to read.
+    // `row` itself is rewritten at the loop's end (to loop_row - 1): the row played is the one the
+    // row tick read.
     std::vector<int> rows;
     for (int i = 0; i < 20; i++) {
-        rows.push_back(m.p()->next_row >= 0 ? m.p()->next_row : m.p()->row);
         m.tick();
+        int32_t order, row;
+        player_position(m.p(), &order, &row);
+        rows.push_back(row);
     }
     std::vector<int> expect = {0, 1, 2, 3, 4, 5, 6, 7, 4, 5, 6, 7, 4, 5, 6, 7, 8, 9, 0, 1};
     EXPECT_EQ(rows, expect);

@@ -73,18 +73,5 @@ void StartPlayback(PlayerState* p)
         g_voices[i].index = i;
         g_voices[i].step = 1;
     }
-    p->global_volume = p->initial_global_volume;
-    p->next_order = -1;
-    p->next_row = -1;
-    p->speed = p->default_speed;
-    p->row = 0;
-    p->order_position = 0;
-    p->tick_samples_left = 0;
-    p->tick = 0;
-    p->elapsed_ms = 0;
-    player_set_bpm(p, p->default_bpm);
-    for (int i = 0; i < p->channel_count && i < CHANNEL_COUNT; i++) {
-        std::memset(&g_channels[i], 0, sizeof g_channels[i]);
-        g_channels[i].voice = &g_voices[i];
-    }
+    player_reset(p);
 }
