@@ -15,6 +15,7 @@
 
 static const XmtoolCommand g_commands[] = {
     {"info", "[FILE]", "print the module as loaded, one record per line", xmtool_info},
+    {"timeline", "[FILE] [--seconds N]", "one line per tick: output offset, order, pattern, row, tick, speed, BPM", xmtool_timeline},
 };
 
 static void usage(FILE* out)
