@@ -38,6 +38,9 @@ static int32_t channels_played(const PlayerState* player)
 
 void player_set_bpm(PlayerState* player, int32_t bpm)
 {
+    // Effect F never asks for less than 32, but a file's default tempo may be 0: a tick of no
+    // samples would never let the renderer move on, so the slowest tempo is 1 BPM.
+    if (bpm < 1) bpm = 1;
     player->bpm = bpm;
     float ticks_per_second = static_cast<float>(bpm * 2) / 5.0f;
     double samples = (1000.0 / ticks_per_second) * g_output_rate / 1000.0;

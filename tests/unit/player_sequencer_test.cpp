@@ -41,6 +41,10 @@ TEST(Sequencer, TempoGivesTheTickLengthRoundedToEven)
         EXPECT_EQ(m.p()->samples_per_tick, c[1]) << c[0] << " BPM";
         EXPECT_EQ(m.p()->bpm, c[0]);
     }
+    // A file's tempo of 0 would make ticks of no samples, on which the renderer never moves on.
+    player_set_bpm(m.p(), 0);
+    EXPECT_EQ(m.p()->bpm, 1);
+    EXPECT_EQ(m.p()->samples_per_tick, 110250);
 }
 
 TEST(Sequencer, PlaysEveryRowThenContinuesAtTheRestartPosition)
