@@ -52,10 +52,17 @@ xmw::Module TwoPatterns()
     xmw::Pattern a, b;
     a.rows = 2;
     b.rows = 2;
-    a.at(0, 0, 2) = {49, 0, 0, 0, 0};
+    a.at(0, 0, 2) = {49, 1, 0, 0, 0};
     b.at(1, 1, 2) = {0, 0, 0, 0x0F, 0x20};
     m.patterns = {a, b};
     m.orders = {0, 1};
+    xmw::Instrument beep;
+    xmw::Sample square;
+    for (int i = 0; i < 32; i++) square.frames.push_back(static_cast<int16_t>(i < 16 ? 90 : -90));
+    square.loop = 1;
+    square.loop_length = 32;
+    beep.samples.push_back(square);
+    m.instruments.push_back(beep);
     return m;
 }
 
@@ -108,4 +115,70 @@ TEST(XmtoolTimeline, BadArgumentsAndFiles)
     ToolRun r = Xmtool("timeline /nonexistent.xm");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(Lines(r.out).size(), 1u) << r.out;
+}
+
+namespace {
+
+std::string ReadFile(const std::string& path)
+{
+    std::string s;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return s;
+    char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+    fclose(f);
+    return s;
+}
+
+uint32_t Le32(const std::string& s, size_t at)
+{
+    return uint8_t(s[at]) | uint8_t(s[at + 1]) << 8 | uint8_t(s[at + 2]) << 16 | uint32_t(uint8_t(s[at + 3])) << 24;
+}
+
+}  // namespace
+
+TEST(XmtoolRender, WavAndRawCarryTheSameFrames)
+{
+    std::string path = TempModule("two.xm", TwoPatterns());
+    std::string wav = std::string(QE_BINARY_DIR) + "/xmtool_playback_two.wav";
+    ToolRun r = Xmtool("render " + path + " --seconds 1 -o " + wav);
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("real time"), std::string::npos) << r.out;
+    std::string w = ReadFile(wav);
+    ASSERT_EQ(w.size(), 44u + 44100u * 4);
+    EXPECT_EQ(w.substr(0, 4), "RIFF");
+    EXPECT_EQ(w.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(Le32(w, 24), 44100u);
+    EXPECT_EQ(Le32(w, 40), 44100u * 4);
+    ToolRun raw = Xmtool("render " + path + " --seconds 1 -o -", false);
+    ASSERT_EQ(raw.status, 0);
+    EXPECT_EQ(raw.out, w.substr(44));
+    bool sound = false;
+    for (size_t i = 44; i < w.size() && !sound; i++) sound = w[i] != 0;
+    EXPECT_TRUE(sound);
+}
+
+TEST(XmtoolRender, LoopsEndWhereTheSongJumpsBack)
+{
+    // One pass: 9 ticks of 882 and 3 of 3445 (32 BPM from row 1 of pattern 1) = 18273 frames. The
+    // second pass stays at 32 BPM: 12 x 3445 more.
+    std::string path = TempModule("two.xm", TwoPatterns());
+    const long long frames[] = {18273, 18273 + 12 * 3445};
+    for (int loops = 1; loops <= 2; loops++) {
+        ToolRun raw = Xmtool("render " + path + " --loops " + std::to_string(loops) + " -o -", false);
+        ASSERT_EQ(raw.status, 0);
+        EXPECT_EQ(static_cast<long long>(raw.out.size()), frames[loops - 1] * 4) << loops;
+    }
+    ToolRun rate = Xmtool("render " + path + " --seconds 2 --rate 22050 -o -", false);
+    EXPECT_EQ(rate.out.size(), 2u * 22050 * 4);
+}
+
+TEST(XmtoolRender, BadArguments)
+{
+    const char* bad[] = {"render --loops 0", "render --rate 100", "render --seconds", "render -o", "render a b",
+                         "render --what"};
+    for (const char* args : bad) EXPECT_EQ(Xmtool(args).status, 2) << args;
+    ToolRun r = Xmtool("render /nonexistent.xm -o -");
+    EXPECT_EQ(r.status, 1);
 }

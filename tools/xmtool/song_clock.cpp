@@ -28,7 +28,6 @@ static void clocked_tick(PlayerState* player)
 void song_clock_start(PlayerState* player)
 {
     g_song_clock = SongClock{0, 0, 0, 0, -1};
-    player_reset(player);
     player->tick_callback = clocked_tick;
 }
 

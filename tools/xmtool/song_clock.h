@@ -15,8 +15,8 @@ struct SongClock {
 
 extern SongClock g_song_clock;
 
-// Starts playback of player (player_reset) and routes its tick callback through the clock. The
-// callback still runs player_tick unchanged, so the sound is the same.
+// Routes the tick callback of a player just reset for playback through the clock. The callback
+// still runs player_tick unchanged, so the sound is the same.
 void song_clock_start(PlayerState* player);
 
 // Parses a count argument: digits only, value 1..max. False for anything else.

@@ -39,6 +39,7 @@ int xmtool_timeline(int argc, char** argv)
         g_voices[i].index = i;
         g_voices[i].step = 1;
     }
+    player_reset(p);
     song_clock_start(p);
     // Without --seconds: one pass, up to the song's first jump back, at most an hour.
     int64_t end = seconds ? seconds * g_output_rate : int64_t(3600) * g_output_rate;

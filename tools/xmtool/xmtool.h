@@ -17,3 +17,4 @@ const char*  xmtool_module_name(const char* file);  // FILE, or "(embedded)"
 
 int xmtool_info(int argc, char** argv);
 int xmtool_timeline(int argc, char** argv);
+int xmtool_render(int argc, char** argv);
