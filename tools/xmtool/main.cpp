@@ -15,6 +15,8 @@
 
 static const XmtoolCommand g_commands[] = {
     {"info", "[FILE]", "print the module as loaded, one record per line", xmtool_info},
+    {"render", "[FILE] [-o OUT.wav] [--seconds N] [--loops N] [--rate R]", "render to a 16-bit stereo WAV (raw with -o -) as the program plays it", xmtool_render},
+    {"timeline", "[FILE] [--seconds N]", "one line per tick: output offset, order, pattern, row, tick, speed, BPM", xmtool_timeline},
 };
 
 static void usage(FILE* out)

@@ -16,3 +16,5 @@ PlayerState* xmtool_load(const char* file);
 const char*  xmtool_module_name(const char* file);  // FILE, or "(embedded)"
 
 int xmtool_info(int argc, char** argv);
+int xmtool_timeline(int argc, char** argv);
+int xmtool_render(int argc, char** argv);
