@@ -87,8 +87,8 @@ void ScrollFreeLines(ScrollLine* first, int32_t lineCount)
     }
 }
 
-int32_t ScrollAdvance(float* scroll, float* lineProgress, int32_t* writeRow, float frameTime,
-                      int32_t lineWidth, int32_t textureSize, int32_t lineHeight)
+bool ScrollAdvance(float* scroll, float* lineProgress, float frameTime,
+                   int32_t lineWidth, int32_t textureSize, int32_t lineHeight)
 {
     float ratio = static_cast<float>(lineWidth) / static_cast<float>(textureSize);
     float step = frameTime * ratio * 0.025f;
@@ -96,12 +96,16 @@ int32_t ScrollAdvance(float* scroll, float* lineProgress, int32_t* writeRow, flo
     if (*scroll > 1.0f) *scroll -= 1.0f;
     *lineProgress += step;
     float lineUnits = static_cast<float>(lineHeight) / static_cast<float>(textureSize);
-    if (!(*lineProgress > lineUnits)) return -1;
-    int32_t row = *writeRow;
+    if (!(*lineProgress > lineUnits)) return false;
     *lineProgress -= lineUnits;
-    *writeRow += lineHeight;
-    if (*writeRow >= textureSize) *writeRow -= textureSize;
-    return row;
+    return true;
+}
+
+int32_t ScrollNextWriteRow(int32_t writeRow, int32_t lineHeight, int32_t textureSize)
+{
+    writeRow += lineHeight;
+    if (writeRow >= textureSize) writeRow -= textureSize;
+    return writeRow;
 }
 
 void ScrollBandTexCoords(int32_t textureSize, float scroll, int32_t s, int32_t j, float* tu, float* tv)

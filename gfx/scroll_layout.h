@@ -22,10 +22,14 @@ void        ScrollFreeLines(ScrollLine* first, int32_t lineCount);
 
 // One frame of the band's motion: the text rises 0.025 x lineWidth texture rows per second.
 // scroll is the band's vertical texture offset (texture units), reduced only once it exceeds 1.0;
-// lineProgress counts the units since the last line was rendered. Returns the texture row at which
-// to render the next line this frame, or -1; at most one line per frame, the rest carries over.
-int32_t ScrollAdvance(float* scroll, float* lineProgress, int32_t* writeRow, float frameTime,
-                      int32_t lineWidth, int32_t textureSize, int32_t lineHeight);
+// lineProgress counts the units since the last line was rendered. Returns true when the next line
+// is due now (its height is then taken off lineProgress): at most one line per frame, the rest of
+// a long frame's progress carries over to the following frames.
+bool ScrollAdvance(float* scroll, float* lineProgress, float frameTime,
+                   int32_t lineWidth, int32_t textureSize, int32_t lineHeight);
+
+// The ring row after a line written at writeRow: lineHeight further down, wrapping to the top.
+int32_t ScrollNextWriteRow(int32_t writeRow, int32_t lineHeight, int32_t textureSize);
 
 // Texture coordinates of band row s (0..16) at end j (0 left, 1 right).
 void ScrollBandTexCoords(int32_t textureSize, float scroll, int32_t s, int32_t j, float* tu, float* tv);

@@ -92,29 +92,34 @@ TEST(ScrollLayout, ExactFitCountsAsTooWide)
 TEST(ScrollMotion, AdvanceRendersOneLinePerFrameAndWraps)
 {
     float scroll = 0.0f, progress = 0.0f;
-    int32_t row = 384;
     // 512 texture, 256-pixel lines: 6.4 rows per second, a 16-row line every 2.5 s.
-    EXPECT_EQ(ScrollAdvance(&scroll, &progress, &row, 2.4f, 256, 512, 16), -1);
-    EXPECT_EQ(ScrollAdvance(&scroll, &progress, &row, 0.2f, 256, 512, 16), 384);
-    EXPECT_EQ(row, 400);
+    EXPECT_FALSE(ScrollAdvance(&scroll, &progress, 2.4f, 256, 512, 16));
+    EXPECT_TRUE(ScrollAdvance(&scroll, &progress, 0.2f, 256, 512, 16));
     EXPECT_NEAR(scroll * 512, 6.4f * 2.6f, 1e-3);
     EXPECT_NEAR(progress * 512, 6.4f * 2.6f - 16, 1e-3);
+    // The 256 texture with its 8-row lines keeps the same 6.4 rows per second: a line every 1.25 s.
+    float s256 = 0.0f, p256 = 0.0f;
+    EXPECT_FALSE(ScrollAdvance(&s256, &p256, 1.2f, 256, 256, 8));
+    EXPECT_TRUE(ScrollAdvance(&s256, &p256, 0.1f, 256, 256, 8));
 
     // A long frame covering several lines renders one now and one in each following frame.
     progress = 0.0f;
-    row = 480;
-    EXPECT_EQ(ScrollAdvance(&scroll, &progress, &row, 10.0f, 256, 512, 16), 480);
-    EXPECT_EQ(row, 496);
-    EXPECT_EQ(ScrollAdvance(&scroll, &progress, &row, 0.0f, 256, 512, 16), 496);
-    EXPECT_EQ(row, 0);  // wraps from 496 to 0
-    EXPECT_EQ(ScrollAdvance(&scroll, &progress, &row, 0.0f, 256, 512, 16), 0);
-    EXPECT_EQ(ScrollAdvance(&scroll, &progress, &row, 0.0f, 256, 512, 16), -1);
+    EXPECT_TRUE(ScrollAdvance(&scroll, &progress, 10.0f, 256, 512, 16));   // 64 rows: four lines
+    EXPECT_TRUE(ScrollAdvance(&scroll, &progress, 0.0f, 256, 512, 16));
+    EXPECT_TRUE(ScrollAdvance(&scroll, &progress, 0.0f, 256, 512, 16));
+    EXPECT_FALSE(ScrollAdvance(&scroll, &progress, 0.0f, 256, 512, 16));  // the fourth is not yet over
+    EXPECT_NEAR(progress * 512, 16.0f, 1e-3);
+
+    EXPECT_EQ(ScrollNextWriteRow(384, 16, 512), 400);
+    EXPECT_EQ(ScrollNextWriteRow(480, 16, 512), 496);
+    EXPECT_EQ(ScrollNextWriteRow(496, 16, 512), 0);
+    EXPECT_EQ(ScrollNextWriteRow(248, 8, 256), 0);
 
     // scroll is reduced only once it exceeds 1.0.
     scroll = 1.0f - 6.4f / 512 * 0.5f;
-    ScrollAdvance(&scroll, &progress, &row, 0.5f, 256, 512, 16);
+    ScrollAdvance(&scroll, &progress, 0.5f, 256, 512, 16);
     EXPECT_EQ(scroll, 1.0f);
-    ScrollAdvance(&scroll, &progress, &row, 0.5f, 256, 512, 16);
+    ScrollAdvance(&scroll, &progress, 0.5f, 256, 512, 16);
     EXPECT_NEAR(scroll, 6.4f / 512 * 0.5f, 1e-6);
 }
 
