@@ -3,8 +3,12 @@
 #include "show/show.h"
 
 #include "gfx/device.h"
+#include "gfx/scroll_text.h"
 #include "shell/app.h"
+#include "shell/heap.h"
 #include "show/fade.h"
+
+static TextScroller* g_textScroller;  // the scroll text, owned from ShowInit to ShowRelease
 
 void ShowInit()
 {
@@ -18,7 +22,9 @@ void ShowInit()
     //   RunTitleCard();                  the six-second title card, with its own message loop
     //   MainEffectInit();                colour lines, corner globe, particle ring
     //   StarfieldInit();                 starfield and corner caption
-    //   the TextScroller: MemAlloc'd and constructed here, owned until ShowRelease
+    // The scroll text. A failed Init leaves a scroller that draws nothing; the show goes on.
+    g_textScroller = static_cast<TextScroller*>(MemAlloc(sizeof(TextScroller)));
+    TextScrollerCreate(g_textScroller);
     //   LoadSlideTextures();             the seven slide pictures
 }
 
@@ -29,7 +35,9 @@ void ShowFrame()
         return;
     }
 
-    // StarfieldFrame(); the text object's Render(); MainEffectFrame();  -- as the effects arrive
+    // StarfieldFrame();  -- as the starfield arrives
+    g_textScroller->Render();
+    // MainEffectFrame();  -- as the main effect arrives
 
     if (g_active == 0) {
         // The flag is read afresh every frame; Closing is left only through the ended flag, so a
@@ -48,7 +56,11 @@ void ShowRelease()
 {
     // In this order, as the effects arrive (each release is safe after a partial init):
     //   MainEffectRelease(); StarfieldRelease();
-    //   the text object's Release(), then MemFree of it (if it exists);
+    if (g_textScroller) {
+        g_textScroller->Release();
+        MemFree(g_textScroller);
+        g_textScroller = nullptr;
+    }
     //   ReleaseSlideTextures();
 }
 
