@@ -702,13 +702,25 @@ int main(int argc, char** argv)
     }
 
     // Contact sheet: title and slides as the program shows them, then globe, spark and caption enlarged.
-    const int32_t cell = 256, gap = 16, cols = 4;
-    Canvas sheet(gap + cols * (cell + gap), gap + 3 * (cell + gap));
+    const int32_t cell = 256, gap = 16, label = 22, cols = 4;
+    Canvas sheet(gap + cols * (cell + gap), gap + 3 * (cell + gap + label));
     for (Rgb& p : sheet.px) p = Hex(0x101218);
     auto place = [&](int index, int32_t* x, int32_t* y) {
         *x = gap + (index % cols) * (cell + gap);
-        *y = gap + (index / cols) * (cell + gap);
+        *y = gap + (index / cols) * (cell + gap + label);
     };
+    static const char* const kLabels[11] = {
+        "title card (R5G6B5)", "slide 0: the last coals", "slide 1: sparks into stars", "slide 2: a window in the snow",
+        "slide 3: the end card", "slide 4: a city at dusk", "slide 5: lava cooling", "slide 6: aurora over a lake",
+        "globe (A4R4G4B4) x4", "spark (R5G6B5) x8", "caption, rows 0-39, x2",
+    };
+    Mask labels(sheet.width, sheet.height);
+    for (int i = 0; i < 11; i++) {
+        int32_t lx, ly;
+        place(i, &lx, &ly);
+        DrawText(&labels, kSans, 12, kLabels[i], lx, ly + cell + 15);
+    }
+    Composite(&sheet, labels, Hex(0xb8b0a8), 1.0);
     int32_t x, y;
     place(0, &x, &y);
     Blit(&sheet, From16(titlePixels, false), 256, 256, 1, 256, x, y);
