@@ -2,8 +2,10 @@
 // DejaVu fonts: the title card, seven slides, the globe, the spark and the corner caption; encodes
 // them in the formats the program embeds and draws a contact sheet of them all.
 // Native only. Usage: forge ASSET_DIR CONTACT_SHEET.png   (prints the PSNR of every slide)
-// The output is the same, byte for byte, on every run: nothing here reads a clock or a random
-// source, and all arithmetic is the deterministic kind described in canvas.h.
+// The output is the same, byte for byte, on every run and with either compiler: nothing here reads
+// a clock or a random source, all arithmetic is the deterministic kind described in canvas.h, and
+// every draw from a Scatter sits in a statement of its own (the order in which a call's arguments
+// are evaluated differs between compilers). Lettering depends on the FreeType of the build machine.
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -162,7 +164,9 @@ Canvas SlideCoals()
     for (int i = 0; i < 16; i++) {
         double x = cx + (s.Next() - 0.5) * 120, y = cy - 22 - s.Next() * 110;
         double len = 3 + s.Next() * 6;
-        AddSpark(&c, x - (s.Next() - 0.5) * 4, y + len, x, y, 1.0, Hex(0xffa040) * (0.5 + s.Next() * 0.6));
+        double lean = (s.Next() - 0.5) * 4;                 // one draw per statement: the order is fixed
+        double bright = 0.5 + s.Next() * 0.6;
+        AddSpark(&c, x - lean, y + len, x, y, 1.0, Hex(0xffa040) * bright);
     }
     Stars(&c, 83, 70, 100, 30);
     Vignette(&c, 0.5);
@@ -392,7 +396,8 @@ Canvas SlideCity()
             for (int n = 0; n < 10; n++) {
                 double a = ia + 0.5 + 0.15 + w.Next() * 0.7, b = ib + 0.5 + 0.15 + w.Next() * 0.7;
                 Rgb colour = MixRgb(Hex(0xffa850), Hex(0xd8e0ff), w.Next() < 0.25 ? 1.0 : 0.0);
-                place(a, b, 0.12 + w.Next() * 0.1, colour * (0.15 + w.Next() * 0.45));
+                double size = 0.12 + w.Next() * 0.1;        // one draw per statement: the order is fixed
+                place(a, b, size, colour * (0.15 + w.Next() * 0.45));
             }
     // The glow the lights throw up into the air above the streets.
     Mask air(256, 256);
