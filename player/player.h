@@ -14,3 +14,12 @@ void player_set_bpm(PlayerState* player, int32_t bpm);  // bpm and samples_per_t
 void player_tick(PlayerState* player);                  // one tick; only through tick_callback
 void process_row(PlayerState* player);
 void process_tick(PlayerState* player);
+
+// What playback start does to the player before the first tick: the playback fields from the
+// module's defaults, and the first channel_count channels cleared, channel i bound to voice i.
+// The voice table itself is audio_open's. Used by playback start, xmtool and the tests.
+void player_reset(PlayerState* player);
+
+// The order entry and row that the current tick plays. `row` itself may differ: a pattern loop
+// rewrites it at its row tick (to the loop row - 1) for the advance.
+void player_position(const PlayerState* player, int32_t* order, int32_t* row);

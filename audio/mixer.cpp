@@ -1,0 +1,326 @@
+// audio/mixer.cpp -- resamples the sounding voices into a float stereo block, and converts a
+// finished block to 16-bit PCM. Portable x86 (every build has SSE2); runs on whichever thread
+// renders audio slices: the audio thread, or the main thread during the pre-fill.
+//
+// Each voice is mixed as a sequence of runs. A run is a stretch of output frames inside which
+// neither a sample boundary nor the end of a volume ramp falls, so the per-frame loops test
+// nothing; the boundary is found once per run by an exact division on 32.32 values.
+#include "audio/mixer.h"
+
+#include <cstring>
+#include <emmintrin.h>
+
+#include "audio/voice.h"
+#include "gfx/math.h"
+#include "module/module.h"
+
+int32_t g_ramp_frames = 128;           // set from the rate by audio_open; 44100 Hz until then
+float   g_ramp_scale = 1.0f / 128.0f;
+
+static const float kInv255 = 1.0f / 255.0f;         // the single-precision value nearest 1/255
+static const float kInv256 = 1.0f / 256.0f;
+static const float kWeightScale = 1.0f / 2147483648.0f;  // 2^-31: weight units per fraction>>1
+
+enum { LOOP_FORWARD = 2, LOOP_PINGPONG = 4, DIRECTION_BACKWARD = 2 };
+
+// ---- position arithmetic -------------------------------------------------------------------
+// In the loops the position is an integer part wide enough to index with, and the fraction with
+// its lowest bit already cleared. Clearing bit 0 before each step and then adding step_fraction
+// is the same, carry included, as adding step_fraction with bit 0 cleared to an already-even
+// fraction; only the stored fraction gets step_fraction's bit 0 back (see store_position).
+// Deliberate: the dropped bit is how the weight (fraction >> 1) x 2^-31 has always been formed.
+
+static inline void advance(intptr_t& pos, uint32_t& frac_even, uint32_t step_frac_even, intptr_t step)
+{
+    // add, then add with carry: the compilers do not find this pair on their own.
+    asm("add %[sf], %[f]\n\tadc %[st], %[p]"
+        : [f] "+r"(frac_even), [p] "+r"(pos)
+        : [sf] "r"(step_frac_even), [st] "r"(step)
+        : "cc");
+}
+
+// One resampled value: data[pos] + w x (data[pos + 1] - data[pos]), all in single precision.
+static inline float frame_value(const int16_t* data, intptr_t pos, uint32_t frac_even)
+{
+    float s0 = static_cast<float>(data[pos]);
+    float d = static_cast<float>(data[pos + 1] - data[pos]);
+    float w = static_cast<float>(static_cast<int32_t>(frac_even >> 1)) * kWeightScale;
+    return w * d + s0;
+}
+
+static inline int64_t voice_position(const Voice* v)
+{
+    return static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(v->position)) << 32) | v->position_fraction);
+}
+
+static inline void set_voice_position(Voice* v, int64_t p)
+{
+    v->position = static_cast<int32_t>(static_cast<uint64_t>(p) >> 32);
+    v->position_fraction = static_cast<uint32_t>(p);
+}
+
+// ---- the per-frame loops -------------------------------------------------------------------
+
+// One frame per pass, gains moving by their steps after each frame: the ramps, and the odd frame
+// of a run without a ramp (steps 0, so the gains stay the fixed ones).
+static inline void mix_ramped(float* out, int32_t frames, const int16_t* data, intptr_t& pos, uint32_t& frac,
+                              uint32_t step_frac, intptr_t step, float& gl, float& gr, float sl, float sr)
+{
+    float l = gl, r = gr;
+    for (int32_t i = 0; i < frames; i++) {
+        float x = frame_value(data, pos, frac);
+        out[0] += x * l;
+        out[1] += x * r;
+        l += sl;
+        r += sr;
+        advance(pos, frac, step_frac, step);
+        out += 2;
+    }
+    gl = l;
+    gr = r;
+}
+
+static inline __m128i load_pair(const int16_t* p)
+{
+    int32_t v;
+    memcpy(&v, p, sizeof v);  // data[pos] and data[pos + 1], unaligned
+    return _mm_cvtsi32_si128(v);
+}
+
+// Two frames per pass with fixed gains; out must be 16-byte aligned. The two frames' weights are
+// carried in a vector of (fraction >> 1) values that move by step_frac modulo 2^31 per pass.
+static inline void mix_pairs(float* out, int32_t pairs, const int16_t* data, intptr_t& pos, uint32_t& frac,
+                             uint32_t step_frac, intptr_t step, float gl, float gr)
+{
+    const __m128 gains = _mm_setr_ps(gl, gr, gl, gr);
+    const __m128 scale = _mm_set1_ps(kWeightScale);
+    const __m128i low31 = _mm_set1_epi32(0x7FFFFFFF);
+    const __m128i pass_step = _mm_set1_epi32(static_cast<int32_t>(step_frac));
+    // pmaddwd over (s0a s1a s0b s1b s0a s1a s0b s1b) gives (s0a, s0b, s1a - s0a, s1b - s0b).
+    // pmaddwd over (s0a s1a s0a s1a s0b s1b s0b s1b) gives (s0a, s1a - s0a, s0b, s1b - s0b).
+    const __m128i pick = _mm_setr_epi16(1, 0, -1, 1, 1, 0, -1, 1);
+    const uint32_t half_a = frac >> 1, half_b = (frac + step_frac) >> 1;
+    __m128i half = _mm_setr_epi32(static_cast<int32_t>(half_a), static_cast<int32_t>(half_a),
+                                  static_cast<int32_t>(half_b), static_cast<int32_t>(half_b));
+    intptr_t p = pos;
+    uint32_t f = frac;
+    float* end = out + 4 * static_cast<intptr_t>(pairs);
+    for (intptr_t i = -4 * static_cast<intptr_t>(pairs); i != 0; i += 4) {
+        __m128i a = load_pair(data + p);
+        advance(p, f, step_frac, step);
+        __m128i b = load_pair(data + p);
+        advance(p, f, step_frac, step);
+        __m128i words = _mm_unpacklo_epi32(a, b);
+        __m128i sd = _mm_madd_epi16(_mm_unpacklo_epi32(words, words), pick);
+        __m128 v = _mm_cvtepi32_ps(sd);                                                 // s0a da s0b db
+        __m128 s0 = _mm_castsi128_ps(_mm_shuffle_epi32(_mm_castps_si128(v), 0xA0));    // s0a s0a s0b s0b
+        __m128 d = _mm_castsi128_ps(_mm_shuffle_epi32(_mm_castps_si128(v), 0xF5));     // da da db db
+        __m128 w = _mm_mul_ps(_mm_cvtepi32_ps(half), scale);                            // wa wa wb wb
+        half = _mm_and_si128(_mm_add_epi32(half, pass_step), low31);
+        __m128 x = _mm_add_ps(_mm_mul_ps(w, d), s0);                                    // xa xa xb xb
+        _mm_store_ps(end + i, _mm_add_ps(_mm_load_ps(end + i), _mm_mul_ps(x, gains)));
+    }
+    pos = p;
+    frac = f;
+}
+
+static void mix_fixed(float* out, int32_t frames, const int16_t* data, intptr_t& pos, uint32_t& frac,
+                      uint32_t step_frac, intptr_t step, float gl, float gr)
+{
+    uintptr_t address = reinterpret_cast<uintptr_t>(out);
+    if (address & 7) {  // not even frame-aligned (never so in the program): one frame at a time
+        mix_ramped(out, frames, data, pos, frac, step_frac, step, gl, gr, 0.0f, 0.0f);
+        return;
+    }
+    if ((address & 15) && frames > 0) {  // an odd frame first, so the pairs are aligned
+        mix_ramped(out, 1, data, pos, frac, step_frac, step, gl, gr, 0.0f, 0.0f);
+        out += 2;
+        frames--;
+    }
+    mix_pairs(out, frames >> 1, data, pos, frac, step_frac, step, gl, gr);
+    if (frames & 1) mix_ramped(out + 2 * (frames - 1), 1, data, pos, frac, step_frac, step, gl, gr, 0.0f, 0.0f);
+}
+
+// ---- boundaries ----------------------------------------------------------------------------
+
+// Wraps or reflects a voice that has reached its boundary, or stops it at the end of a sample
+// without a loop. False: the voice stopped.
+static bool cross_boundary(Voice* v, const Sample* s)
+{
+    const int32_t length = s->loop_length;
+    if (s->loop_type == LOOP_FORWARD && length >= 1) {
+        // Subtracting the loop length while the position is at or past the end, compared unsigned.
+        uint32_t start = static_cast<uint32_t>(s->loop_start);
+        uint32_t end = start + static_cast<uint32_t>(length);
+        uint32_t p = static_cast<uint32_t>(v->position);
+        if (p >= end) {
+            p -= static_cast<uint32_t>(length);
+            if (p >= end) p = start + (p - start) % static_cast<uint32_t>(length);  // a step longer than the loop
+        }
+        v->position = static_cast<int32_t>(p);
+        return true;
+    }
+    if (s->loop_type == LOOP_PINGPONG && length >= 1) {
+        // Reflections about the loop's ends in 32.32, each leaving the position 2^-32 inside the
+        // mirror image: P = 2E - P - 2^-32 at the end, P = 2 loop_start - P - 2^-32 at the start,
+        // repeated until the position lies inside. A pair of reflections moves P by twice the loop
+        // length, so an overshoot of many loop lengths is first reduced by whole pairs.
+        const uint64_t a = static_cast<uint64_t>(static_cast<int64_t>(s->loop_start)) << 32;
+        const uint64_t span = static_cast<uint64_t>(length) << 32;
+        const uint64_t b = a + span;
+        const uint64_t pair = span << 1;
+        int64_t p = voice_position(v);
+        bool forward = v->direction != DIRECTION_BACKWARD;
+        if (forward && p >= static_cast<int64_t>(b)) {
+            uint64_t over = static_cast<uint64_t>(p) - b;
+            if (over >= pair) p -= static_cast<int64_t>(over / pair * pair);
+        } else if (!forward && p <= static_cast<int64_t>(a)) {
+            uint64_t under = a - static_cast<uint64_t>(p);
+            if (under > pair) p += static_cast<int64_t>((under - 1) / pair * pair);
+        }
+        for (;;) {
+            if (forward) {
+                p = static_cast<int64_t>(2 * b - 1 - static_cast<uint64_t>(p));
+                forward = false;
+                if (p >= static_cast<int64_t>(a)) break;
+            } else {
+                p = static_cast<int64_t>(2 * a - 1 - static_cast<uint64_t>(p));
+                forward = true;
+                if (p < static_cast<int64_t>(b)) break;
+            }
+        }
+        set_voice_position(v, p);
+        v->direction = forward ? 1 : DIRECTION_BACKWARD;
+        return true;
+    }
+    v->sample = nullptr;
+    v->position = 0;
+    v->position_fraction = 0;
+    return false;
+}
+
+// ---- one voice -----------------------------------------------------------------------------
+
+static void mix_voice(Voice* v, float* out, int32_t n)
+{
+    const Sample* s = v->sample;
+    const int16_t* data = s->data;
+    const uint64_t start = static_cast<uint64_t>(static_cast<int64_t>(s->loop_start)) << 32;
+    const uint64_t end = start + (static_cast<uint64_t>(static_cast<int64_t>(s->loop_length)) << 32);
+    const uint64_t step_total = (static_cast<uint64_t>(static_cast<uint32_t>(v->step)) << 32) | v->step_fraction;
+
+    for (;;) {
+        // 1. The boundary: k = ceil(D / S) frames take the position to it or past it. Exact at any
+        // distance, so a long sample cannot run past its end; a voice already on or past its
+        // boundary (D <= 0) meets it at once.
+        const bool backward = v->direction == DIRECTION_BACKWARD;
+        const int64_t p = voice_position(v);
+        const int64_t distance = backward ? static_cast<int64_t>(static_cast<uint64_t>(p) - start)
+                                          : static_cast<int64_t>(end - static_cast<uint64_t>(p));
+        int32_t run = n;
+        bool hit = false;
+        if (distance <= 0) {
+            run = 0;
+            hit = true;
+        } else if (step_total != 0) {
+            uint64_t d = static_cast<uint64_t>(distance);
+            uint64_t k = d / step_total + (d % step_total != 0);
+            if (k <= static_cast<uint64_t>(n)) {
+                run = static_cast<int32_t>(k);
+                hit = true;
+            }
+        }
+
+        // 2. The ramp: a running ramp goes on while its targets stand; a changed target starts a
+        // new one from the level reached.
+        const int32_t run0 = run;
+        bool ramp;
+        if (v->ramp_remaining != 0 && v->volume_left == v->last_target_left && v->volume_right == v->last_target_right) {
+            ramp = true;
+        } else {
+            v->last_target_left = v->volume_left;
+            v->last_target_right = v->volume_right;
+            int32_t dl = v->volume_left - v->level_left / 256;
+            int32_t dr = v->volume_right - v->level_right / 256;
+            v->ramp_step_left = dl ? static_cast<float>(dl) * kInv255 * g_ramp_scale : 0.0f;
+            v->ramp_step_right = dr ? static_cast<float>(dr) * kInv255 * g_ramp_scale : 0.0f;
+            ramp = dl != 0 || dr != 0;
+            if (ramp) v->ramp_remaining = g_ramp_frames;
+        }
+        if (ramp && run > v->ramp_remaining) run = v->ramp_remaining;
+
+        // 3, 4. The frames.
+        uint32_t step_frac = v->step_fraction;
+        intptr_t step = v->step;
+        if (backward) {  // the whole 32.32 step negated
+            uint64_t back = 0 - step_total;
+            step_frac = static_cast<uint32_t>(back);
+            step = static_cast<intptr_t>(static_cast<int32_t>(back >> 32));
+        }
+        if (run > 0) {
+            intptr_t pos = v->position;
+            uint32_t frac = v->position_fraction & ~1u;
+            const uint32_t step_even = step_frac & ~1u;
+            if (ramp) {
+                float gl = static_cast<float>(v->level_left) * kInv256 * kInv255;
+                float gr = static_cast<float>(v->level_right) * kInv256 * kInv255;
+                mix_ramped(out, run, data, pos, frac, step_even, step, gl, gr, v->ramp_step_left, v->ramp_step_right);
+                // 5. Ramp bookkeeping: the level reached, rounded; the next run restarts from it.
+                v->level_left = static_cast<int32_t>(FloatToInt(gl * 255.0f * 256.0f));
+                v->level_right = static_cast<int32_t>(FloatToInt(gr * 255.0f * 256.0f));
+                v->ramp_remaining -= run;
+            } else {
+                float gl = static_cast<float>(v->volume_left) * kInv255;
+                float gr = static_cast<float>(v->volume_right) * kInv255;
+                mix_fixed(out, run, data, pos, frac, step_even, step, gl, gr);
+            }
+            v->position = static_cast<int32_t>(pos);
+            v->position_fraction = frac | (step_frac & 1u);
+            out += 2 * run;
+            n -= run;
+            if (ramp && v->ramp_remaining == 0) {
+                v->ramp_step_left = 0.0f;
+                v->ramp_step_right = 0.0f;
+                v->level_left = v->volume_left * 256;
+                v->level_right = v->volume_right * 256;
+                if (run != run0) continue;  // the ramp ended inside the run: the boundary lies beyond
+            }
+        }
+
+        // 6. The boundary, if this run reached it.
+        if (hit) {
+            if (!cross_boundary(v, s)) return;  // stopped: adds nothing to the rest of the block
+            if (n > 0) continue;
+        }
+        return;  // 7. the run covered every frame asked for
+    }
+}
+
+void mix_voices(float* block, int32_t frames)
+{
+    if (frames < 1) return;
+    for (int32_t i = 0; i < MIXED_VOICES; i++) {
+        Voice* v = &g_voices[i];
+        if (v->sample) mix_voice(v, block, frames);
+    }
+}
+
+void convert_to_pcm16(int16_t* out, const float* block, int32_t frames)
+{
+    if (frames < 1 || !out || !block) return;
+    // Clamping before rounding gives the same result as after, and keeps the conversion in range.
+    const __m128 high = _mm_set1_ps(32767.0f);
+    const __m128 low = _mm_set1_ps(-32768.0f);
+    const int32_t count = frames * 2;
+    int32_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m128 a = _mm_max_ps(_mm_min_ps(_mm_loadu_ps(block + i), high), low);
+        __m128 b = _mm_max_ps(_mm_min_ps(_mm_loadu_ps(block + i + 4), high), low);
+        __m128i packed = _mm_packs_epi32(_mm_cvtps_epi32(a), _mm_cvtps_epi32(b));  // rounds to nearest, ties to even
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), packed);
+    }
+    for (; i < count; i++) {
+        __m128 v = _mm_max_ss(_mm_min_ss(_mm_set_ss(block[i]), high), low);
+        out[i] = static_cast<int16_t>(_mm_cvtss_si32(v));
+    }
+}

@@ -1,0 +1,79 @@
+// audio/wave_device_host.cpp -- a null wave device for the native builds: it opens, accepts its
+// buffer and never plays it; its position is whatever a test sets. The thread is a std::thread.
+#include "audio/wave_device.h"
+#include "audio/wave_device_host.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+static bool                  g_host_open;         // between open and close
+static int32_t               g_host_open_calls;   // opens asked for, for tests
+static bool                  g_host_fail_open;    // tests: no device
+static std::atomic<uint32_t> g_host_position{0};  // bytes "played", set by tests
+static std::thread           g_host_thread;
+
+bool wave_device_open(int32_t rate)
+{
+    g_host_open_calls++;
+    if (g_host_fail_open) return false;
+    g_host_open = true;
+    return true;
+}
+
+void wave_device_close()
+{
+    g_host_open = false;
+}
+
+bool wave_device_is_open()
+{
+    return g_host_open;
+}
+
+void wave_device_prepare(void* buffer, uint32_t bytes) {}
+
+void wave_device_write()
+{
+    g_host_position.store(0, std::memory_order_relaxed);
+}
+
+void wave_device_reset() {}
+
+void wave_device_unprepare() {}
+
+uint32_t wave_device_position_bytes()
+{
+    return g_host_position.load(std::memory_order_relaxed);
+}
+
+bool wave_device_thread_start(void (*proc)())
+{
+    g_host_thread = std::thread(proc);
+    return true;
+}
+
+void wave_device_thread_join()
+{
+    if (g_host_thread.joinable()) g_host_thread.join();
+}
+
+void wave_device_sleep(int32_t ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void wave_device_host_set_position(uint32_t bytes)
+{
+    g_host_position.store(bytes, std::memory_order_relaxed);
+}
+
+int32_t wave_device_host_open_calls()
+{
+    return g_host_open_calls;
+}
+
+void wave_device_host_fail_open(bool fail)
+{
+    g_host_fail_open = fail;
+}

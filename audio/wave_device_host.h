@@ -1,0 +1,7 @@
+// audio/wave_device_host.h -- what native tests can do to the null wave device.
+#pragma once
+#include <cstdint>
+
+void    wave_device_host_set_position(uint32_t bytes);  // the play position the device reports next
+int32_t wave_device_host_open_calls();                   // successful and failed opens since start
+void    wave_device_host_fail_open(bool fail);           // the next opens find no device

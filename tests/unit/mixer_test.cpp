@@ -1,0 +1,408 @@
+// The voice mixer: exact output at known positions, loops, ramps, the 16-bit conversion, and
+// that chunking the output never changes it while no ramp runs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "audio/mixer.h"
+#include "audio/voice.h"
+#include "module/module.h"
+#include "shell/heap.h"
+
+namespace {
+
+const float kInv255 = 1.0f / 255.0f;
+const uint32_t kHalf = 0x80000000u;  // 0.5 in 2^-32 units
+
+// A sample the way the loader leaves it: data from MemAlloc (so 16 zero bytes precede it), the
+// guard frame after the end, eight frames of slack.
+struct TestSample {
+    Sample s{};
+    explicit TestSample(const std::vector<int16_t>& frames, int32_t loop_type = 1, int32_t loop_start = 0,
+                        int32_t loop_length = -1)
+    {
+        int32_t n = static_cast<int32_t>(frames.size());
+        s.data = static_cast<int16_t*>(MemAlloc((n + 8) * sizeof(int16_t)));
+        memcpy(s.data, frames.data(), n * sizeof(int16_t));
+        s.length = n;
+        s.loop_type = static_cast<uint8_t>(loop_type);
+        s.loop_start = loop_type == 1 ? 0 : loop_start;
+        s.loop_length = loop_type == 1 ? n : loop_length;
+        int32_t end = s.loop_start + s.loop_length;
+        if (loop_type == 2) s.data[end] = s.data[s.loop_start];
+        if (loop_type == 4) s.data[end] = s.data[end - 1];
+    }
+    ~TestSample() { MemFree(s.data); }
+};
+
+void reset_voices()
+{
+    memset(g_voices, 0, sizeof g_voices);
+    for (int i = 0; i < VOICE_COUNT; i++) {
+        g_voices[i].index = i;
+        g_voices[i].step = 1;
+    }
+    g_ramp_frames = 128;
+    g_ramp_scale = 1.0f / 128.0f;
+}
+
+// A voice already at its gains: no ramp runs.
+Voice* steady_voice(int slot, Sample* s, int32_t pos, uint32_t frac, int32_t step, uint32_t step_frac,
+                    int32_t left = 128, int32_t right = 128, int32_t direction = 1)
+{
+    Voice* v = &g_voices[slot];
+    v->sample = s;
+    v->position = pos;
+    v->position_fraction = frac;
+    v->step = step;
+    v->step_fraction = step_frac;
+    v->direction = direction;
+    v->volume_left = v->last_target_left = left;
+    v->volume_right = v->last_target_right = right;
+    v->level_left = left * 256;
+    v->level_right = right * 256;
+    return v;
+}
+
+// The resampled value as the mixer forms it, in single precision.
+float frame_value(const int16_t* data, int32_t pos, uint32_t frac)
+{
+    float w = static_cast<float>(static_cast<int32_t>(frac >> 1)) * (1.0f / 2147483648.0f);
+    return w * static_cast<float>(data[pos + 1] - data[pos]) + static_cast<float>(data[pos]);
+}
+
+std::vector<int16_t> ramp_data(int n, int from, int by)
+{
+    std::vector<int16_t> d(n);
+    for (int i = 0; i < n; i++) d[i] = static_cast<int16_t>(from + by * i);
+    return d;
+}
+
+class Mixer : public ::testing::Test {
+protected:
+    void SetUp() override { reset_voices(); }
+};
+
+TEST_F(Mixer, NothingHappensForZeroFramesOrSilentVoices)
+{
+    TestSample smp(ramp_data(64, 100, 3), 2, 0, 64);
+    steady_voice(0, &smp.s, 5, 123, 1, 456);
+    g_voices[1].volume_left = 99;  // silent: null sample
+    Voice before[VOICE_COUNT];
+    memcpy(before, g_voices, sizeof before);
+    float block[16] = {};
+    mix_voices(block, 0);
+    mix_voices(block, -3);
+    EXPECT_EQ(memcmp(before, g_voices, sizeof before), 0);
+    for (float f : block) EXPECT_EQ(f, 0.0f);
+    mix_voices(block, 8);
+    EXPECT_EQ(memcmp(&before[1], &g_voices[1], sizeof(Voice)), 0);
+}
+
+TEST_F(Mixer, SampleWithoutLoopPlaysExactlyItsLengthThenStops)
+{
+    std::vector<int16_t> d = {1000, -2000, 3000, -4000, 32767, -32768, 7, 0, -1, 12345};
+    TestSample smp(d);
+    Voice* v = steady_voice(0, &smp.s, 0, 0, 1, 0);
+    float block[2 * 16] = {};
+    mix_voices(block, 16);
+    float g = 128 * kInv255;
+    for (int i = 0; i < 16; i++) {
+        float want = i < 10 ? static_cast<float>(d[i]) * g : 0.0f;
+        EXPECT_EQ(block[2 * i], want) << i;
+        EXPECT_EQ(block[2 * i + 1], want) << i;
+    }
+    EXPECT_EQ(v->sample, nullptr);
+    EXPECT_EQ(v->position, 0);
+    EXPECT_EQ(v->position_fraction, 0u);
+}
+
+TEST_F(Mixer, ForwardLoopWrapsThroughTheGuardFrame)
+{
+    TestSample smp(ramp_data(150, 0, 10), 2, 100, 50);  // data[i] = 10 i, guard = data[100] = 1000
+    Voice* v = steady_voice(0, &smp.s, 149, kHalf, 1, 0, 255, 0);
+    float block[2 * 2] = {};
+    mix_voices(block, 1);
+    EXPECT_EQ(block[0], 1245.0f);  // 1490 and the guard 1000 at weight 0.5
+    EXPECT_EQ(v->position, 100);
+    EXPECT_EQ(v->position_fraction, kHalf);
+    mix_voices(block + 2, 1);
+    EXPECT_EQ(block[2], 1005.0f);
+    EXPECT_EQ(v->position, 101);
+}
+
+TEST_F(Mixer, PingPongReflectsTwoToTheMinus32Inside)
+{
+    struct Case {
+        const char* what;
+        int32_t pos;
+        uint32_t frac;
+        int32_t direction;
+        int32_t want_pos;
+        uint32_t want_frac;
+        int32_t want_direction;
+    } cases[] = {
+        {"at the end, 149.5 forward", 149, kHalf, 1, 149, 0x7FFFFFFFu, 2},
+        {"at the start, 100.25 backward", 100, 0x40000000u, 2, 100, 0xBFFFFFFFu, 1},
+    };
+    for (const Case& c : cases) {
+        reset_voices();
+        TestSample smp(ramp_data(150, 0, 10), 4, 100, 50);
+        Voice* v = steady_voice(0, &smp.s, c.pos, c.frac, 1, 0, 255, 255, c.direction);
+        float block[2] = {};
+        mix_voices(block, 1);
+        EXPECT_EQ(block[0], frame_value(smp.s.data, c.pos, c.frac)) << c.what;
+        EXPECT_EQ(v->position, c.want_pos) << c.what;
+        EXPECT_EQ(v->position_fraction, c.want_frac) << c.what;
+        EXPECT_EQ(v->direction, c.want_direction) << c.what;
+        EXPECT_EQ(v->sample, &smp.s) << c.what;
+    }
+}
+
+// Reflections one at a time, as long as the position lies outside the loop.
+void reflect_literally(int64_t& p, int32_t& direction, int64_t a, int64_t b)
+{
+    if (direction == 1) p = 2 * b - p - 1, direction = 2;
+    else p = 2 * a - p - 1, direction = 1;
+    for (;;) {
+        if (direction == 2 && p < a) p = 2 * a - p - 1, direction = 1;
+        else if (direction == 1 && p >= b) p = 2 * b - p - 1, direction = 2;
+        else break;
+    }
+}
+
+TEST_F(Mixer, PingPongStepsOfManyLoopLengthsReflectAsOftenAsNeeded)
+{
+    struct Case { int32_t pos; uint32_t frac; int32_t direction; int32_t step; uint32_t step_frac; } cases[] = {
+        {12, 0, 1, 7, 0},                // 6 frames past the end: exactly one loop there and back
+        {11, 0, 2, 13, 0},               // 12 frames before the start: exactly two
+        {11, 0, 2, 7, 0},                // 6 before: one
+        {12, kHalf, 1, 1000, 0x5EADBEEFu},
+        {10, 0x12345678u, 2, 99999, 0xFFFFFFFFu},
+        {11, 0x00000003u, 1, 30000, 0x00000001u},
+    };
+    for (const Case& c : cases) {
+        reset_voices();
+        TestSample smp(std::vector<int16_t>(16, 500), 4, 10, 3);
+        Voice* v = steady_voice(0, &smp.s, c.pos, c.frac, c.step, c.step_frac, 128, 128, c.direction);
+        float block[2] = {};
+        mix_voices(block, 1);
+        int64_t s = (int64_t(c.step) << 32) | c.step_frac;
+        int64_t p = ((int64_t(c.pos) << 32) | (c.frac & ~1u)) + (c.direction == 1 ? s : -s);
+        int32_t direction = c.direction;
+        reflect_literally(p, direction, int64_t(10) << 32, int64_t(13) << 32);
+        EXPECT_EQ(v->position, int32_t(p >> 32)) << c.step;
+        EXPECT_EQ(v->position_fraction, uint32_t(p)) << c.step;
+        EXPECT_EQ(v->direction, direction) << c.step;
+        EXPECT_GE(v->position, 9);
+        EXPECT_LE(v->position, 13);
+    }
+}
+
+TEST_F(Mixer, ForwardStepsOfManyLoopLengthsWrapIntoTheLoop)
+{
+    for (int32_t step : {3, 4, 7, 1000, 1 << 20}) {
+        reset_voices();
+        TestSample smp(std::vector<int16_t>(16, 500), 2, 10, 3);
+        Voice* v = steady_voice(0, &smp.s, 12, kHalf, step, 0x40000000u);
+        float block[2] = {};
+        mix_voices(block, 1);
+        int32_t past = 12 + step + 0;  // 12.5 + step.25 = (12 + step).75
+        EXPECT_EQ(v->position, 10 + (past - 10) % 3) << step;
+        EXPECT_EQ(v->position_fraction, 0xC0000000u) << step;
+    }
+}
+
+TEST_F(Mixer, ReflectionOntoLoopStartZeroReadsTheZeroMarginBeforeTheData)
+{
+    TestSample smp(std::vector<int16_t>(50, 1000), 4, 0, 50);
+    Voice* v = steady_voice(0, &smp.s, 0, kHalf, 0, kHalf, 255, 255, 2);  // 0.5 backward by 0.5
+    float block[2 * 2] = {};
+    mix_voices(block, 1);
+    EXPECT_EQ(v->position, -1);
+    EXPECT_EQ(v->position_fraction, 0xFFFFFFFFu);
+    EXPECT_EQ(v->direction, 1);
+    mix_voices(block + 2, 1);  // data[-1] (the heap block's zero margin) and data[0]
+    EXPECT_EQ(smp.s.data[-1], 0);
+    EXPECT_EQ(block[2], frame_value(smp.s.data, -1, 0xFFFFFFFFu));
+    EXPECT_EQ(block[2], 1000.0f);  // weight 1 - 2^-31 rounds to 1 in single precision
+}
+
+// The ramp as the mixer runs it: gains from the stored levels, one step per frame.
+struct RampModel {
+    float gl, gr, sl, sr;
+    RampModel(const Voice& v)
+        : gl(static_cast<float>(v.level_left) * (1.0f / 256.0f) * kInv255),
+          gr(static_cast<float>(v.level_right) * (1.0f / 256.0f) * kInv255),
+          sl(static_cast<float>(v.volume_left - v.level_left / 256) * kInv255 * g_ramp_scale),
+          sr(static_cast<float>(v.volume_right - v.level_right / 256) * kInv255 * g_ramp_scale)
+    {
+        if (v.volume_left == v.level_left / 256) sl = 0.0f;
+        if (v.volume_right == v.level_right / 256) sr = 0.0f;
+    }
+};
+
+TEST_F(Mixer, RampFromSilenceReachesTheTargetsInOneRampLength)
+{
+    TestSample smp(std::vector<int16_t>(1000, 1000), 2, 0, 1000);
+    Voice* v = steady_voice(0, &smp.s, 0, 0, 1, 0, 128, 128);
+    v->level_left = v->level_right = 0;  // a trigger: levels 0, no ramp yet
+    v->ramp_remaining = 0;
+    RampModel m(*v);
+    float block[2 * 200] = {};
+    mix_voices(block, 200);
+    float gl = m.gl;
+    EXPECT_EQ(block[0], 0.0f);
+    for (int i = 0; i < 128; i++) {
+        ASSERT_EQ(block[2 * i], 1000.0f * gl) << i;
+        gl += m.sl;
+    }
+    EXPECT_NEAR(gl, 128.0f / 255.0f, 1e-6);
+    for (int i = 128; i < 200; i++) ASSERT_EQ(block[2 * i + 1], 1000.0f * (128 * kInv255)) << i;
+    EXPECT_EQ(v->level_left, 32768);
+    EXPECT_EQ(v->level_right, 32768);
+    EXPECT_EQ(v->ramp_remaining, 0);
+    EXPECT_EQ(v->ramp_step_left, 0.0f);
+}
+
+TEST_F(Mixer, RampSplitAcrossTwoCallsEndsExactlyAtTheTargets)
+{
+    TestSample smp(std::vector<int16_t>(1000, 1000), 2, 0, 1000);
+    Voice* v = steady_voice(0, &smp.s, 0, 0, 1, 0, 100, 60);
+    v->level_left = v->level_right = 0;
+    RampModel first(*v);
+    float block[2 * 140] = {};
+    mix_voices(block, 100);
+    EXPECT_EQ(v->ramp_remaining, 28);
+    float gl = first.gl + 0.0f, gr = first.gr;
+    for (int i = 0; i < 100; i++) gl += first.sl, gr += first.sr;
+    EXPECT_EQ(v->level_left, static_cast<int32_t>(std::nearbyint(gl * 255.0f * 256.0f)));
+    EXPECT_EQ(v->level_right, static_cast<int32_t>(std::nearbyint(gr * 255.0f * 256.0f)));
+
+    // The second call restarts from the rounded levels with the stored steps.
+    float rl = static_cast<float>(v->level_left) * (1.0f / 256.0f) * kInv255;
+    float sl = v->ramp_step_left;
+    EXPECT_EQ(sl, first.sl);
+    mix_voices(block + 200, 40);
+    for (int i = 0; i < 28; i++) {
+        ASSERT_EQ(block[200 + 2 * i], 1000.0f * rl) << i;
+        rl += sl;
+    }
+    EXPECT_EQ(block[200 + 2 * 28], 1000.0f * (100 * kInv255));
+    EXPECT_EQ(v->level_left, 100 * 256);
+    EXPECT_EQ(v->level_right, 60 * 256);
+    EXPECT_EQ(v->ramp_remaining, 0);
+}
+
+TEST_F(Mixer, OneSidedRampLeavesTheOtherGainConstantAcrossCalls)
+{
+    TestSample smp(std::vector<int16_t>(1000, -3000), 2, 0, 1000);
+    Voice* v = steady_voice(0, &smp.s, 0, 0, 1, 0, 128, 128);
+    v->volume_left = 0;  // the note the player left: only the left side changes here
+    float block[2 * 160] = {};
+    mix_voices(block, 50);
+    mix_voices(block + 100, 110);
+    for (int i = 0; i < 160; i++) ASSERT_EQ(block[2 * i + 1], -3000.0f * (128 * kInv255)) << i;
+    EXPECT_GT(std::fabs(block[0]), std::fabs(block[2 * 100]));  // left falls...
+    EXPECT_EQ(block[2 * 128], 0.0f);      // ...to silence after one ramp length
+    EXPECT_EQ(v->level_left, 0);
+    EXPECT_EQ(v->level_right, 32768);
+}
+
+TEST_F(Mixer, BoundariesFarAwayAreFoundExactly)
+{
+    // 2^24 + 1000 frames: the end lies beyond the reach of a 24-bit distance search.
+    const int32_t n = (1 << 24) + 1000;
+    std::vector<int16_t> d(n, 0);
+    for (int32_t i = 0; i < n; i += 65536) d[i] = 1000;
+    {
+        TestSample smp(d);
+        Voice* v = steady_voice(0, &smp.s, 0, 0, 65536, 0);  // 2^16 frames per output frame
+        std::vector<float> block(2 * 1000, 0.0f);
+        mix_voices(block.data(), 1000);
+        const int32_t frames = (n + 65535) / 65536;  // ceil(D / S) = 257
+        EXPECT_EQ(v->sample, nullptr);
+        for (int i = 0; i < 1000; i++) ASSERT_EQ(block[2 * i], i < frames ? 1000.0f * (128 * kInv255) : 0.0f) << i;
+    }
+    {
+        TestSample smp(d, 2, 0, n);
+        Voice* v = steady_voice(0, &smp.s, 0, 0, 65536, 0);
+        std::vector<float> block(2 * 300, 0.0f);
+        mix_voices(block.data(), 300);
+        EXPECT_EQ(v->position, 300 * 65536 - n);  // wrapped once, exactly
+        EXPECT_EQ(v->sample, &smp.s);
+    }
+}
+
+TEST_F(Mixer, ChunkSizeNeverChangesTheOutputWhileNoRampRuns)
+{
+    TestSample fwd(ramp_data(300, -9000, 61), 2, 40, 250);
+    TestSample pong(ramp_data(200, 8000, -77), 4, 30, 90);
+    TestSample tiny(ramp_data(5, 20000, -3000), 4, 1, 3);
+    TestSample once(ramp_data(1500, -15000, 19));
+    auto setup = [&] {
+        reset_voices();
+        steady_voice(0, &fwd.s, 3, 0x12345678u, 1, 0x5EADBEEFu, 128, 40);
+        steady_voice(5, &pong.s, 31, 0x9ABCDEF1u, 0, 0xBB000001u, 64, 128);
+        steady_voice(33, &tiny.s, 2, 0x00000001u, 2, 0x3C00F00Du, 90, 90);
+        steady_voice(63, &once.s, 0, 0, 0, 0xC0000001u, 128, 128);
+        steady_voice(17, &pong.s, 80, 0x40000000u, 3, 0x10000000u, 10, 100, 2);
+    };
+    const int total = 884 * 3;
+    setup();
+    std::vector<float> whole(2 * total, 0.0f);
+    mix_voices(whole.data(), total);
+    Voice after[VOICE_COUNT];
+    memcpy(after, g_voices, sizeof after);
+
+    for (int chunk : {1, 7, 64, 883, 884}) {
+        setup();
+        std::vector<float> pieces(2 * total, 0.0f);
+        for (int done = 0; done < total; done += chunk) mix_voices(pieces.data() + 2 * done, std::min(chunk, total - done));
+        EXPECT_EQ(memcmp(whole.data(), pieces.data(), whole.size() * sizeof(float)), 0) << "chunk " << chunk;
+        EXPECT_EQ(memcmp(after, g_voices, sizeof after), 0) << "chunk " << chunk;
+    }
+    EXPECT_EQ(g_voices[63].sample, nullptr);  // the sample without a loop ended on the way
+}
+
+TEST(Pcm16, RoundsTiesToEvenAndClamps)
+{
+    struct Case { float in; int16_t out; } cases[] = {
+        {2.5f, 2}, {3.5f, 4}, {-2.5f, -2}, {-3.5f, -4}, {0.49999997f, 0}, {-0.5f, 0}, {1.5f, 2},
+        {32766.5f, 32766}, {32767.0f, 32767}, {32767.5f, 32767}, {40000.0f, 32767}, {1e30f, 32767},
+        {-32768.0f, -32768}, {-32768.5f, -32768}, {-40000.0f, -32768}, {-1e30f, -32768}, {16448.3f, 16448},
+    };
+    const int n = sizeof cases / sizeof cases[0];
+    // Every length from 1 to n frames, so the values pass through the vector and the tail paths.
+    std::vector<float> in(2 * n);
+    for (int i = 0; i < 2 * n; i++) in[i] = cases[i % n].in;
+    for (int frames = 1; frames <= n; frames++) {
+        std::vector<int16_t> out(2 * n + 1, 0x5555);
+        convert_to_pcm16(out.data(), in.data(), frames);
+        for (int i = 0; i < 2 * frames; i++) ASSERT_EQ(out[i], cases[i % n].out) << "value " << in[i] << " frames " << frames;
+        ASSERT_EQ(out[2 * frames], 0x5555);
+    }
+    int16_t untouched = 7;
+    convert_to_pcm16(&untouched, in.data(), 0);
+    convert_to_pcm16(nullptr, in.data(), 1);
+    convert_to_pcm16(&untouched, nullptr, 1);
+    EXPECT_EQ(untouched, 7);
+}
+
+TEST_F(Mixer, TwoFullScaleVoicesInPhaseReachTheClamp)
+{
+    TestSample smp(std::vector<int16_t>(100, 32767), 2, 0, 100);
+    steady_voice(0, &smp.s, 0, 0, 1, 0);
+    steady_voice(32, &smp.s, 0, 0, 1, 0);
+    float block[2 * 4] = {};
+    mix_voices(block, 4);
+    int16_t out[8];
+    convert_to_pcm16(out, block, 4);
+    EXPECT_NEAR(block[0], 2 * 32767 * 128 / 255.0, 0.01);
+    EXPECT_EQ(out[0], 32767);
+}
+
+}  // namespace

@@ -1,0 +1,108 @@
+// tools/xmtool/main.cpp -- xmtool's entry: the command table, --help, and module loading.
+// Native only. Commands: see g_commands; the output format of each is documented in README.md.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <sys/stat.h>
+
+#include "assets/assets.h"
+#include "module/stream.h"
+#include "module/xm_loader.h"
+#include "player/player.h"
+#include "tools/xmtool/xmtool.h"
+
+static const XmtoolCommand g_commands[] = {
+    {"info", "[FILE]", "print the module as loaded, one record per line", xmtool_info},
+    {"render", "[FILE] [-o OUT.wav] [--seconds N] [--loops N] [--rate R]", "render to a 16-bit stereo WAV (raw with -o -) as the program plays it", xmtool_render},
+    {"timeline", "[FILE] [--seconds N]", "one line per tick: output offset, order, pattern, row, tick, speed, BPM", xmtool_timeline},
+};
+
+static void usage(FILE* out)
+{
+    fprintf(out,
+            "usage: xmtool COMMAND [ARGS]\n"
+            "Reads an XM module with the program's own loader (FILE, or without FILE the module the\n"
+            "program embeds) and works on it with the program's own code.\n\ncommands:\n");
+    for (const XmtoolCommand& c : g_commands) fprintf(out, "  %-8s %-24s %s\n", c.name, c.usage, c.summary);
+    fprintf(out,
+            "\nA file that does not load gives one line \"xmtool: FILE: <reason>\" and exit status 1.\n"
+            "Bad arguments give exit status 2. Output formats: tools/xmtool/README.md.\n");
+}
+
+// The image xmtool_load hands to the memory stream callbacks.
+static const uint8_t* g_toolImage;
+static int32_t g_toolImageSize;
+
+static void* open_tool_image(const void*) { return memory_open_image(g_toolImage, g_toolImageSize); }
+
+const char* xmtool_module_name(const char* file) { return file ? file : "(embedded)"; }
+
+PlayerState* xmtool_load(const char* file)
+{
+    std::vector<uint8_t> image;
+    if (file) {
+        struct stat st;
+        if (stat(file, &st) == 0 && !S_ISREG(st.st_mode)) {
+            fprintf(stderr, "xmtool: %s: not a regular file\n", file);
+            return nullptr;
+        }
+        FILE* f = fopen(file, "rb");
+        if (!f) {
+            fprintf(stderr, "xmtool: %s: cannot open: %s\n", file, strerror(errno));
+            return nullptr;
+        }
+        // Size first, then one read: a module may be many megabytes.
+        long size = -1;
+        if (fseek(f, 0, SEEK_END) == 0) size = ftell(f);
+        if (size > 0x7FFFFFFF) {
+            fclose(f);
+            fprintf(stderr, "xmtool: %s: larger than 2 GB\n", file);
+            return nullptr;
+        }
+        bool bad = size < 0 || fseek(f, 0, SEEK_SET) != 0;
+        if (!bad) {
+            image.resize(static_cast<size_t>(size));
+            bad = fread(image.data(), 1, image.size(), f) != image.size();
+        }
+        fclose(f);
+        if (bad) {
+            fprintf(stderr, "xmtool: %s: cannot read\n", file);
+            return nullptr;
+        }
+        g_toolImage = image.data();
+        g_toolImageSize = static_cast<int32_t>(image.size());
+        set_module_io(open_tool_image, memory_close, memory_read, memory_seek, memory_tell);
+    } else {
+        if (ModuleDataSize() == 0) {
+            fprintf(stderr, "xmtool: (embedded): the program embeds no module yet\n");
+            return nullptr;
+        }
+        set_module_io(memory_open, memory_close, memory_read, memory_seek, memory_tell);
+    }
+    PlayerState* player = player_load(nullptr, nullptr);
+    if (!player) {
+        fprintf(stderr, "xmtool: %s: %s\n", xmtool_module_name(file),
+                xm_last_error()[0] ? xm_last_error() : "cannot open the module stream");
+    }
+    g_toolImage = nullptr;  // the loader keeps nothing of the image
+    return player;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        usage(stderr);
+        return 2;
+    }
+    if (!strcmp(argv[1], "--help") || !strcmp(argv[1], "-h") || !strcmp(argv[1], "help")) {
+        usage(stdout);
+        return 0;
+    }
+    for (const XmtoolCommand& c : g_commands) {
+        if (!strcmp(argv[1], c.name)) return c.run(argc - 2, argv + 2);
+    }
+    fprintf(stderr, "xmtool: unknown command \"%s\" (xmtool --help lists them)\n", argv[1]);
+    return 2;
+}
