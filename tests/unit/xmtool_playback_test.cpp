@@ -182,3 +182,12 @@ TEST(XmtoolRender, BadArguments)
     ToolRun r = Xmtool("render /nonexistent.xm -o -");
     EXPECT_EQ(r.status, 1);
 }
+
+TEST(XmtoolRender, RawFileByItsName)
+{
+    std::string path = TempModule("two.xm", TwoPatterns());
+    std::string raw = std::string(QE_BINARY_DIR) + "/xmtool_playback_two.raw";
+    ASSERT_EQ(Xmtool("render " + path + " --loops 1 -o " + raw).status, 0);
+    ToolRun out = Xmtool("render " + path + " --loops 1 -o -", false);
+    EXPECT_EQ(ReadFile(raw), out.out);
+}
