@@ -87,7 +87,8 @@ int32_t memory_read(void* buffer, int32_t count, void* handle)
     if (count <= 0) return 0;
     // Reads are cut at the end of the image (computed without overflowing position + count).
     if (count >= m->size - m->position) count = m->size - m->position;
-    memcpy(buffer, m->data + m->position, static_cast<size_t>(count));
+    // An empty image may have no data pointer at all; nothing is copied from it.
+    if (count > 0) memcpy(buffer, m->data + m->position, static_cast<size_t>(count));
     m->position += count;
     return count;
 }

@@ -16,6 +16,16 @@ extern Sample     empty_sample;
 const char* xm_last_error();
 int32_t     xm_last_error_offset();     // byte offset the reason names, or -1
 
+// What a module that loaded guarantees the player (the fuzz target checks each):
+// - channel_count 1..32; song_length 0..256; restart_position < song_length (0 when that is 0);
+// - order_table[i] < pattern_slots for i < song_length; every pattern slot has 1..256 rows and cells;
+// - cell notes are 0, 1..96 or 255; cell instruments 0..128;
+// - envelope point counts 0..12, sustain and loop indices at most the last point (0 without points);
+// - sample loop_start + loop_length <= length, loop_type 1, 2 or 4; data holds length + 8 frames;
+//   samples[k] for k >= sample_count is &empty_sample.
+// Not checked (used as read): keymap entries (16 or more select empty_sample at play time),
+// default_speed and default_bpm, flags, envelope x order, vibrato type.
+
 // Limits beyond which a file is rejected (the player's tables are sized by them).
 enum {
     XM_MAX_CHANNELS = 32,

@@ -8,11 +8,23 @@ export QE_CACHE WINEPREFIX
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES=winemenubuilder.exe=d
 WINE64=/usr/lib/wine/wine64
+# Debian's wine64 package puts no wineserver on the PATH (that wrapper comes with 32-bit Wine).
+WINESERVER=/usr/lib/wine/wineserver64
+
+# Closes every descriptor above 2 of the calling (sub)shell.
+qe_close_fds() {
+    local f n
+    for f in /proc/$BASHPID/fd/*; do
+        n=${f##*/}
+        [ "$n" -gt 2 ] 2>/dev/null && eval "exec $n>&-" 2>/dev/null
+    done
+    return 0
+}
 
 # Runs a command detached from every descriptor of ours: Wine's background processes inherit open
 # descriptors, and whoever reads our pipes would otherwise wait for them.
 qe_detached() {
-    setsid "$@" </dev/null >/dev/null 2>&1 &
+    ( qe_close_fds; exec setsid "$@" </dev/null >/dev/null 2>&1 ) &
 }
 
 # Makes the template prefix once: Tahoma fonts, threaded command stream off, no crash dialog.
@@ -29,7 +41,7 @@ qe_wine_template() {
         $WINE64 wineboot -i </dev/null >/dev/null 2>&1
         $WINE64 reg add 'HKCU\Software\Wine\Direct3D' /v csmt /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
         $WINE64 reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
-        wineserver -w
+        $WINESERVER -w
         cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf "$t/drive_c/windows/Fonts/"
         touch "$t/.ready"
     ) 9>"$QE_CACHE/.template.lock"
@@ -46,24 +58,29 @@ qe_wine_up() {
             cp -a "$QE_CACHE/wine-template" "$WINEPREFIX"
         fi
         if ! wineserver_running; then
-            qe_detached wineserver -p
+            qe_detached $WINESERVER -p
             for _ in $(seq 50); do wineserver_running && break; sleep 0.1; done
-            setsid $WINE64 cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
+            # The first program starts Wine's services, which keep the descriptors it has.
+            ( qe_close_fds; exec setsid $WINE64 cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 )
         fi
     ) 9>"$WINEPREFIX.lock"
 }
 
 wineserver_running() {
-    # A running server has its socket in /tmp/.wine-UID/server-DEV-INODE/ for this prefix.
-    local id
+    # A running server has its socket in server-DEV-INODE/ of this prefix, under /tmp/.wine-UID
+    # upstream and under a private /tmp/wine-XXXXXX on Debian.
+    local id s
     id=$(stat -c 'server-%d-%i' "$WINEPREFIX" 2>/dev/null | awk -F- '{printf "server-%x-%x", $2, $3}')
-    [ -S "/tmp/.wine-$(id -u)/$id/socket" ]
+    for s in "/tmp/.wine-$(id -u)/$id/socket" /tmp/wine-*/"$id"/socket; do
+        [ -S "$s" ] && [ -O "$s" ] && return 0
+    done
+    return 1
 }
 
 # Stops the prefix's wineserver and everything Wine started in it.
 qe_wine_down() {
     [ -d "$WINEPREFIX" ] || return 0
-    wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
+    $WINESERVER -k </dev/null 2>/dev/null
+    timeout 10 $WINESERVER -w </dev/null 2>/dev/null
     return 0
 }

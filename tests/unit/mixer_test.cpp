@@ -162,6 +162,60 @@ TEST_F(Mixer, PingPongReflectsTwoToTheMinus32Inside)
     }
 }
 
+// Reflections one at a time, as long as the position lies outside the loop.
+void reflect_literally(int64_t& p, int32_t& direction, int64_t a, int64_t b)
+{
+    if (direction == 1) p = 2 * b - p - 1, direction = 2;
+    else p = 2 * a - p - 1, direction = 1;
+    for (;;) {
+        if (direction == 2 && p < a) p = 2 * a - p - 1, direction = 1;
+        else if (direction == 1 && p >= b) p = 2 * b - p - 1, direction = 2;
+        else break;
+    }
+}
+
+TEST_F(Mixer, PingPongStepsOfManyLoopLengthsReflectAsOftenAsNeeded)
+{
+    struct Case { int32_t pos; uint32_t frac; int32_t direction; int32_t step; uint32_t step_frac; } cases[] = {
+        {12, 0, 1, 7, 0},                // 6 frames past the end: exactly one loop there and back
+        {11, 0, 2, 13, 0},               // 12 frames before the start: exactly two
+        {11, 0, 2, 7, 0},                // 6 before: one
+        {12, kHalf, 1, 1000, 0x5EADBEEFu},
+        {10, 0x12345678u, 2, 99999, 0xFFFFFFFFu},
+        {11, 0x00000003u, 1, 30000, 0x00000001u},
+    };
+    for (const Case& c : cases) {
+        reset_voices();
+        TestSample smp(std::vector<int16_t>(16, 500), 4, 10, 3);
+        Voice* v = steady_voice(0, &smp.s, c.pos, c.frac, c.step, c.step_frac, 128, 128, c.direction);
+        float block[2] = {};
+        mix_voices(block, 1);
+        int64_t s = (int64_t(c.step) << 32) | c.step_frac;
+        int64_t p = ((int64_t(c.pos) << 32) | (c.frac & ~1u)) + (c.direction == 1 ? s : -s);
+        int32_t direction = c.direction;
+        reflect_literally(p, direction, int64_t(10) << 32, int64_t(13) << 32);
+        EXPECT_EQ(v->position, int32_t(p >> 32)) << c.step;
+        EXPECT_EQ(v->position_fraction, uint32_t(p)) << c.step;
+        EXPECT_EQ(v->direction, direction) << c.step;
+        EXPECT_GE(v->position, 9);
+        EXPECT_LE(v->position, 13);
+    }
+}
+
+TEST_F(Mixer, ForwardStepsOfManyLoopLengthsWrapIntoTheLoop)
+{
+    for (int32_t step : {3, 4, 7, 1000, 1 << 20}) {
+        reset_voices();
+        TestSample smp(std::vector<int16_t>(16, 500), 2, 10, 3);
+        Voice* v = steady_voice(0, &smp.s, 12, kHalf, step, 0x40000000u);
+        float block[2] = {};
+        mix_voices(block, 1);
+        int32_t past = 12 + step + 0;  // 12.5 + step.25 = (12 + step).75
+        EXPECT_EQ(v->position, 10 + (past - 10) % 3) << step;
+        EXPECT_EQ(v->position_fraction, 0xC0000000u) << step;
+    }
+}
+
 TEST_F(Mixer, ReflectionOntoLoopStartZeroReadsTheZeroMarginBeforeTheData)
 {
     TestSample smp(std::vector<int16_t>(50, 1000), 4, 0, 50);

@@ -398,6 +398,11 @@ TEST_F(XmLoader, SampleProviderSuppliesPlainFrames)
     const Sample* b = player_->instruments[0].samples[1];
     for (int i = 0; i < 20; i++) EXPECT_EQ(a->data[i], i * 256);
     for (int i = 0; i < 30; i++) EXPECT_EQ(b->data[i], i == 12 ? 201 : i * 100 + 1);  // 12: after the loop
+
+    // The provider replaces the bytes, but the file must still hold them.
+    image_.resize(image_.size() - 1);
+    EXPECT_EQ(Load(image_, Provide), nullptr);
+    EXPECT_NE(std::string(xm_last_error()).find("truncated"), std::string::npos) << xm_last_error();
 }
 
 TEST_F(XmLoader, TheEmbeddedModuleLoads)

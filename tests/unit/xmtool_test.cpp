@@ -19,7 +19,7 @@ struct ToolRun {
 
 ToolRun Xmtool(const std::string& args)
 {
-    std::string cmd = std::string(QE_BINARY_DIR) + "/xmtool " + args + " 2>&1";
+    std::string cmd = std::string(QE_TOOL_EMULATOR " ") + QE_BINARY_DIR + "/xmtool " + args + " 2>&1";
     FILE* f = popen(cmd.c_str(), "r");
     ToolRun r{-1, ""};
     if (!f) return r;
@@ -48,8 +48,8 @@ TEST(Xmtool, InfoPrintsTheModuleAsLoaded)
     ToolRun r = Xmtool("info " + path);
     EXPECT_EQ(r.status, 0) << r.out;
     const char* lines[] = {
-        "header song_length=3 restart_position=1 channel_count=4 patterns_used=2 pattern_slots=2 instrument_count=3 "
-        "flags=1 default_speed=6 default_bpm=125 initial_global_volume=64\n",
+        ("header song_length=3 restart_position=1 channel_count=4 patterns_used=2 pattern_slots=2 instrument_count=3 "
+         "flags=1 default_speed=6 default_bpm=125 initial_global_volume=64\n"),
         "order 0 1 0\n",
         "pattern 1 rows=8\n",
         "instrument 0 samples=0\n",

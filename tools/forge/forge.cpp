@@ -71,47 +71,101 @@ Canvas NewSlide() { return Canvas(256, 256); }
 
 // ---- slide 0: the last coals of a campfire ----------------------------------------------------------
 
+// Distance from p to the segment a-b, and how far along it (0..1) the nearest point lies.
+double SegmentDistance(double px, double py, double ax, double ay, double bx, double by, double* along)
+{
+    double dx = bx - ax, dy = by - ay;
+    double t = Clamp01(((px - ax) * dx + (py - ay) * dy) / (dx * dx + dy * dy));
+    *along = t;
+    double ex = px - ax - t * dx, ey = py - ay - t * dy;
+    return std::sqrt(ex * ex + ey * ey);
+}
+
+// A charred log lying across the coals: alligator-cracked char glowing from below. Returns the
+// colour and sets *cover (0..1) where the log is.
+Rgb CharredLog(double x, double y, double ax, double ay, double bx, double by, double radius, uint32_t seed, double* cover)
+{
+    double along;
+    double d = SegmentDistance(x, y, ax, ay, bx, by, &along);
+    double len = std::sqrt((bx - ax) * (bx - ax) + (by - ay) * (by - ay));
+    double ragged = radius * (0.9 + 0.2 * Noise(along * len * 0.15, 0.5, seed));
+    *cover = SmoothStep(ragged + 0.7, ragged - 0.7, d);
+    double side = ((x - ax) * -(by - ay) + (y - ay) * (bx - ax)) / len;   // signed across
+    double u = Clamp01(side / ragged * 0.5 + 0.5);                       // 0 top edge .. 1 bottom edge
+    Cells scale = Voronoi(along * len / 5.5, u * 4.5, seed + 3);
+    double seam = 1 - SmoothStep(0.02, 0.12, scale.f2 - scale.f1);
+    double heat = 0.25 + 0.55 * u + 0.3 * Hash01(scale.cx, scale.cy, seed + 5) - 0.25 * SmoothStep(0.75, 1.0, along);
+    double rim = SmoothStep(0.3, 0.0, u);                               // the upper edge catches a little sky
+    Rgb charcoal = MixRgb(Hex(0x060507), Hex(0x1e1a1e), Fbm(along * len * 0.2, u * 6, seed + 7, 3));
+    charcoal = charcoal + Hex(0x3a4050) * (rim * 0.6);
+    return charcoal + Heat(Clamp01(heat)) * (seam * SmoothStep(0.2, 0.6, u)) + Heat(0.5) * (SmoothStep(0.7, 1.0, u) * 0.35);
+}
+
 Canvas SlideCoals()
 {
     Canvas c = NewSlide();
-    const double cx = 128, cy = 178;
-    Shade(&c, 2, [&](double x, double y) {
+    const double cx = 128, cy = 176;
+    Shade(&c, 3, [&](double x, double y) {
         double t = y / 256;
-        Rgb sky = MixRgb(kNight, Hex(0x140a12), SmoothStep(0.0, 1.0, t));
-        // The coal bed: an ellipse of cells, each coal dark with glowing seams and a heart of its own.
-        double ex = (x - cx) / 104, ey = (y - cy) / 38;
+        Rgb col = MixRgb(kNight, Hex(0x120a10), SmoothStep(0.0, 1.0, t));
+        // Ground round the pit, warmed by it.
+        double gx = (x - cx) / 150, gy = (y - cy) / 60;
+        double near = FExp(-(gx * gx + gy * gy) * 2);
+        double ground = SmoothStep(120, 140, y + (Fbm(x * 0.02, 0.2, 3, 3) - 0.5) * 20);
+        Rgb earth = MixRgb(Hex(0x050508), Hex(0x16100e), Fbm(x * 0.06, y * 0.15, 51, 4)) + Hex(0x5a1a06) * (near * 0.6);
+        col = MixRgb(col, earth, ground);
+        // The bed of coals: lumps covered in ash, glowing in the gaps between them.
+        double ex = (x - cx) / 92, ey = (y - cy) / 30;
         double r = std::sqrt(ex * ex + ey * ey);
-        double bed = 1 - SmoothStep(0.75, 1.02 + (Noise(x * 0.08, y * 0.08, 5) - 0.5) * 0.25, r);
-        Cells cell = Voronoi(x / 11.0, y / 7.0, 17);
-        double seam = 1 - SmoothStep(0.0, 0.16, cell.f2 - cell.f1);
-        double core = Hash01(cell.cx, cell.cy, 23);
-        double heat = (1 - r * 0.85) * (0.55 + 0.45 * Fbm(x * 0.04, y * 0.05, 31, 4));
-        double glowInside = heat * (0.35 + 0.65 * core) * SmoothStep(0.25, 0.0, cell.f1) * 0.8;
-        double h = Clamp01(seam * heat * 1.25 + glowInside);
-        double ash = SmoothStep(0.55, 0.8, Fbm(x * 0.12, y * 0.16, 41, 3)) * (1 - seam) * 0.18;
-        Rgb coal = Hex(0x100808) + Heat(h) + kAsh * ash;
-        // Ground: dark earth lit by the coals.
-        double ground = SmoothStep(150, 168, y);
-        Rgb earth = MixRgb(Hex(0x07060a), Hex(0x2a0f06), Clamp01(1.3 - r * 0.9)) * (0.6 + 0.4 * Fbm(x * 0.05, y * 0.2, 51, 4));
-        Rgb base = MixRgb(sky, earth, ground);
-        return MixRgb(base, coal, bed);
+        double bed = SmoothStep(1.0 + (Noise(x * 0.1, y * 0.1, 5) - 0.5) * 0.3, 0.8, r);
+        Cells lump = Voronoi(x / 9.0, y / 5.5, 17);
+        double gap = 1 - SmoothStep(0.0, 0.14, lump.f2 - lump.f1);
+        double dome = 1 - SmoothStep(0.0, 0.75, lump.f1);
+        double hot = Hash01(lump.cx, lump.cy, 23);
+        double heat = Clamp01(1.1 - r * 0.7) * (0.35 + 0.75 * SmoothStep(0.3, 0.75, Fbm(x * 0.035, y * 0.06, 31, 4)));
+        Cells crackle = Voronoi(x / 3.0, y / 2.2, 29);
+        double fine = (1 - SmoothStep(0.0, 0.1, crackle.f2 - crackle.f1)) * SmoothStep(0.55, 0.9, hot);
+        double ash = SmoothStep(0.4, 0.8, Fbm(x * 0.2, y * 0.3, 41, 3)) * (1 - hot) * dome;
+        Rgb coal = MixRgb(Hex(0x0e0a0c), Hex(0x2a2226), dome) + kAsh * (ash * 0.35);
+        coal = coal + Heat(heat * 0.95) * Clamp01(gap * 1.1) + Heat(heat * 0.85) * (fine * 0.8);
+        coal = coal + Heat(heat * 0.7) * (SmoothStep(0.7, 1.0, hot) * dome * 0.5);
+        col = MixRgb(col, coal, bed);
+        // A ring of stones round the pit, lit on the side that faces the coals.
+        for (int k = 0; k < 13; k++) {
+            double a = k * 2 * kPi / 13 + 0.2;
+            double sx = cx + FCos(a) * 112, sy = cy + FSin(a) * 40, sr = 10 + Hash01(k, 1, 33) * 5;
+            if (sy < cy - 30) continue;                                    // the back ones are hidden in the dark
+            double dx = (x - sx) / sr, dy = (y - sy) / (sr * 0.7);
+            double dd = dx * dx + dy * dy;
+            if (dd < 1.2) {
+                double facing = Clamp01(-(dx * FCos(a) + dy * FSin(a) * 0.7));
+                double edge = SmoothStep(0.3, 1.0, dd);
+                Rgb stone = MixRgb(Hex(0x060609), Hex(0x16141c), Fbm(x * 0.15, y * 0.15, 37 + k, 3)) + Hex(0xb03a10) * (facing * edge * 0.6);
+                col = MixRgb(col, stone, SmoothStep(1.0, 0.85, dd));
+            }
+        }
+        double cover;
+        Rgb log2 = CharredLog(x, y, 96, 196, 178, 152, 10, 61, &cover);
+        col = MixRgb(col, log2, cover);
+        Rgb log1 = CharredLog(x, y, 60, 164, 190, 186, 13, 67, &cover);
+        col = MixRgb(col, log1, cover);
+        return col;
     });
-    // Warm air above the bed and a few wisps of smoke rising into the dark.
-    AddGlow(&c, cx, cy - 6, 150, Hex(0x5a1a06) * 0.7);
-    AddGlow(&c, cx, cy, 70, Hex(0xff5010) * 0.35);
+    AddGlow(&c, cx, cy - 10, 150, Hex(0x4a1606) * 0.6);
+    AddGlow(&c, cx, cy, 60, Hex(0xff5010) * 0.22);
     for (int32_t y = 0; y < c.height; y++)
         for (int32_t x = 0; x < c.width; x++) {
-            double s = Smoke(x, y, cx - 10, cy - 10, 0.35, 61) * 0.55 + Smoke(x, y, cx + 30, cy - 14, 0.28, 67) * 0.4;
-            c.at(x, y) = MixRgb(c.at(x, y), Hex(0x58566a) + c.at(x, y) * 0.5, Clamp01(s) * 0.45);
+            double s = Smoke(x, y, cx - 6, cy - 16, 0.35, 71) * 0.6 + Smoke(x, y, cx + 28, cy - 18, 0.28, 73) * 0.45;
+            c.at(x, y) = c.at(x, y) + Hex(0x2a2430) * (Clamp01(s) * 0.55);
         }
-    Scatter s{71};
-    for (int i = 0; i < 14; i++) {
-        double x = cx + (s.Next() - 0.5) * 130, y = cy - 18 - s.Next() * 120;
+    Scatter s{79};
+    for (int i = 0; i < 16; i++) {
+        double x = cx + (s.Next() - 0.5) * 120, y = cy - 22 - s.Next() * 110;
         double len = 3 + s.Next() * 6;
-        AddSpark(&c, x - (s.Next() - 0.5) * 4, y + len, x, y, 1.1, Hex(0xffa040) * (0.6 + s.Next() * 0.6));
+        AddSpark(&c, x - (s.Next() - 0.5) * 4, y + len, x, y, 1.0, Hex(0xffa040) * (0.5 + s.Next() * 0.6));
     }
-    Stars(&c, 73, 60, 110, 40);
-    Vignette(&c, 0.55);
+    Stars(&c, 83, 70, 100, 30);
+    Vignette(&c, 0.5);
     return c;
 }
 
@@ -266,47 +320,84 @@ Canvas SlideEndCard()
 Canvas SlideCity()
 {
     Canvas c = NewSlide();
-    const double horizon = 78;
+    const double horizon = 84, focal = 150, eye = 1.1;   // camera height in street blocks
+    // A point on the ground (x across, z ahead, in blocks) lands on screen here.
+    auto project = [&](double x, double z, double* sx, double* sy) {
+        *sx = 128 + x * focal / z;
+        *sy = horizon + eye * focal / z;
+    };
     Shade(&c, 3, [&](double x, double y) {
-        double t = y / horizon;
         if (y < horizon) {
-            Rgb sky = MixRgb(Hex(0x0a0c24), Hex(0x3a1e48), SmoothStep(0.0, 0.8, t));
-            sky = MixRgb(sky, Hex(0xd0582a), SmoothStep(0.7, 1.0, t) * 0.9);
-            double cloud = SmoothStep(0.5, 0.8, Fbm(x * 0.012, y * 0.06, 151, 4)) * SmoothStep(0.3, 0.9, t);
-            return MixRgb(sky, Hex(0x1a1028), cloud * 0.6);
+            double t = y / horizon;
+            Rgb sky = MixRgb(Hex(0x070a22), Hex(0x2a1a4a), SmoothStep(0.0, 0.7, t));
+            sky = MixRgb(sky, Hex(0xc8582a), SmoothStep(0.62, 1.0, t));
+            double cloud = SmoothStep(0.45, 0.75, Fbm(x * 0.01, y * 0.05, 151, 5)) * SmoothStep(0.2, 0.85, t);
+            Rgb lit = MixRgb(Hex(0x1c1430), Hex(0x7a3a3a), SmoothStep(0.5, 1.0, t));
+            return MixRgb(sky, lit, cloud * 0.7);
         }
-        // The plain below: perspective ground coordinates.
-        double dy = y - horizon + 0.5;
-        double gz = 60.0 / dy;                            // distance
-        double gx = (x - 128) * gz / 60.0;
-        double u = gx * 3.0 + gz * 0.9, v = gz * 3.0;
-        double haze = SmoothStep(2.0, 0.0, dy / 30.0) * 0.9 + 0.1 * (1 - SmoothStep(0, 1, dy / 180.0));
-        Rgb ground = Hex(0x090a16);
-        double fu = u - std::floor(u), fv = v - std::floor(v);
-        double w = 0.07 / (gz * 0.6 + 0.4);
-        double street = std::max(SmoothStep(w, 0.0, std::fabs(fu - 0.5)), SmoothStep(w * 1.5, 0.0, std::fabs(fv - 0.5)));
-        double block = Hash01(static_cast<int32_t>(std::floor(u)), static_cast<int32_t>(std::floor(v)), 157);
-        Rgb light = MixRgb(Hex(0xff8c30), Hex(0xffd090), block);
-        double avenue = SmoothStep(0.3, 0.0, std::fabs(gx + 0.3 - gz * 0.08)) ;
-        Rgb col = ground + light * (street * (0.5 + 0.5 * block) / (1 + gz * 0.25));
-        col = col + Hex(0xffb060) * (avenue * 0.6 / (1 + gz * 0.2));
-        // Windows: small lit points inside the blocks.
-        double wu = u * 6, wv = v * 6;
-        int32_t iu = static_cast<int32_t>(std::floor(wu)), iv = static_cast<int32_t>(std::floor(wv));
-        double lit = Hash01(iu, iv, 163);
-        double inBlock = street < 0.2 ? 1 : 0;
-        if (lit > 0.8 && inBlock > 0) {
-            double du = wu - iu - 0.5, dv = wv - iv - 0.5;
-            double spot = SmoothStep(0.25, 0.0, std::sqrt(du * du + dv * dv));
-            col = col + MixRgb(Hex(0xffa24a), Hex(0xfff0d0), Hash01(iu, iv, 167)) * (spot * 0.9 / (1 + gz * 0.15));
-        }
-        // A dark river winding through.
-        double river = std::fabs(gx - 0.6 * FSin(gz * 0.9) - 0.8);
-        if (river < 0.18) col = MixRgb(Hex(0x0a0c20) + Hex(0xd0582a) * (0.25 * SmoothStep(0, 6, gz)), col, SmoothStep(0.14, 0.18, river));
-        return MixRgb(col, Hex(0x4a2a48), haze * 0.85);
+        // The plain: dark blocks, a little texture, and a river that mirrors the dusk.
+        double z = eye * focal / (y - horizon + 0.01), gx = (x - 128) * z / focal;
+        Rgb ground = MixRgb(Hex(0x05060e), Hex(0x0c0c1a), Fbm(gx * 0.8, z * 0.8, 153, 3));
+        double bend = 0.9 * FSin(z * 0.3) + z * 0.38 - 3.2;
+        double river = std::fabs(gx - bend);
+        double water = 1 - SmoothStep(0.22, 0.3 + z * 0.004, river);
+        Rgb mirror = MixRgb(Hex(0x1a1028), Hex(0x6a2a22), SmoothStep(3, 30, z)) * (0.45 + 0.3 * Noise(x * 0.2, y * 0.8, 155));
+        return MixRgb(ground, mirror, water);
     });
-    AddGlow(&c, 128, horizon, 140, Hex(0x5a2010) * 0.45);
-    Vignette(&c, 0.5);
+    // Street lights along a slightly turned grid of streets, brighter on every fourth one; lit
+    // windows scattered inside the blocks.
+    const double turn = 0.42, ct = FCos(turn), st = FSin(turn);
+    auto place = [&](double a, double b, double radius, Rgb colour) {
+        double x = a * ct - b * st, z = a * st + b * ct;
+        if (z < 1.2 || z > 40) return;
+        double bend = 0.9 * FSin(z * 0.3) + z * 0.38 - 3.2;
+        if (std::fabs(x - bend) < 0.35) return;                       // no lights on the water
+        double sx, sy;
+        project(x, z, &sx, &sy);
+        if (sx < -4 || sx > 260 || sy > 260) return;
+        double size = radius * 9.0 / z;
+        double fade = 1 / (1 + z * 0.05);
+        AddGlow(&c, sx, sy, size < 1.2 ? 1.2 : size, colour * (fade * (size < 1.2 ? 0.5 + 0.5 * size / 1.2 : 1)));
+    };
+    for (int32_t i = -60; i <= 60; i++)
+        for (int32_t k = 0; k < 1200; k++) {
+            double along = k * 0.08 - 20;
+            bool avenue = i % 4 == 0;
+            Rgb sodium = avenue ? Hex(0xffc070) : Hex(0xff9440);
+            double jitter = (Hash01(i, k, 157) - 0.5) * 0.02;
+            if (Hash01(i, k, 159) < (avenue ? 0.75 : 0.45)) place(i + 0.5 + jitter, along, avenue ? 0.5 : 0.35, sodium * (avenue ? 0.9 : 0.6));
+            if (Hash01(k, i, 161) < (avenue ? 0.75 : 0.45)) place(along, i + 0.5 + jitter, avenue ? 0.5 : 0.35, sodium * (avenue ? 0.9 : 0.6));
+        }
+    Scatter w{163};
+    for (int n = 0; n < 9000; n++) {
+        double a = (w.Next() - 0.5) * 80, b = w.Next() * 45;
+        double fa = a + 0.5 - std::floor(a + 0.5), fb = b + 0.5 - std::floor(b + 0.5);
+        if (fa < 0.12 || fa > 0.88 || fb < 0.12 || fb > 0.88) continue;   // inside a block only
+        Rgb colour = MixRgb(Hex(0xffb060), Hex(0xdfe6ff), w.Next() < 0.2 ? 1.0 : 0.0);
+        place(a, b, 0.22, colour * (0.25 + w.Next() * 0.4));
+    }
+    // Nearer blocks get their windows one by one, so the foreground is not empty.
+    for (int32_t ia = -14; ia <= 14; ia++)
+        for (int32_t ib = 0; ib <= 12; ib++)
+            for (int n = 0; n < 10; n++) {
+                double a = ia + 0.5 + 0.15 + w.Next() * 0.7, b = ib + 0.5 + 0.15 + w.Next() * 0.7;
+                Rgb colour = MixRgb(Hex(0xffa850), Hex(0xd8e0ff), w.Next() < 0.25 ? 1.0 : 0.0);
+                place(a, b, 0.12 + w.Next() * 0.1, colour * (0.15 + w.Next() * 0.45));
+            }
+    // The glow the lights throw up into the air above the streets.
+    Mask air(256, 256);
+    for (int32_t y = 0; y < 256; y++)
+        for (int32_t x = 0; x < 256; x++) air.at(x, y) = y > horizon ? c.at(x, y).r : 0;
+    Blur(&air, 5);
+    AddMasked(&c, air, Hex(0xff7a30), 0.9);
+    // Haze thickening towards the horizon, and the last light of the sun sitting on it.
+    for (int32_t y = 0; y < 256; y++)
+        for (int32_t x = 0; x < 256; x++) {
+            double h = y >= horizon ? FExp(-(y - horizon) / 22.0) : FExp(-(horizon - y) / 10.0);
+            c.at(x, y) = MixRgb(c.at(x, y), Hex(0x6a3040), h * 0.55);
+        }
+    AddGlow(&c, 150, horizon, 90, Hex(0x7a2a10) * 0.35);
+    Vignette(&c, 0.45);
     return c;
 }
 
@@ -315,33 +406,45 @@ Canvas SlideCity()
 Canvas SlideLava()
 {
     Canvas c = NewSlide();
-    Mask heat(256, 256);
-    Shade(&c, 2, [&](double x, double y) {
-        // A flow running from the upper left to the lower right, hottest along its middle.
-        double across = ((x - 40) * 0.55 - (y - 30) * 0.83) / 70.0 + (Fbm(x * 0.01, y * 0.01, 171, 3) - 0.5) * 1.6;
-        double flow = FExp(-across * across * 1.4);
-        Cells cell = Voronoi(x / 26.0 + Fbm(x * 0.03, y * 0.03, 173, 2) * 0.6, y / 26.0, 179);
-        double gap = cell.f2 - cell.f1;
-        double crackWidth = 0.05 + flow * 0.22;
-        double crack = 1 - SmoothStep(crackWidth * 0.4, crackWidth, gap);
-        double plateHeat = flow * flow * 0.4 * (0.5 + Hash01(cell.cx, cell.cy, 181));
-        double h = Clamp01(crack * (0.55 + flow * 0.5) + plateHeat * SmoothStep(0.6, 0.1, cell.f1));
-        double rough = Fbm(x * 0.09, y * 0.09, 191, 5);
-        Rgb rock = MixRgb(Hex(0x08080c), Hex(0x2a2630), rough * rough) * (0.6 + 0.6 * SmoothStep(0.0, 0.5, gap));
-        return rock + Heat(h);
+    Shade(&c, 3, [&](double x, double y) {
+        // A molten river curving down from the upper right; rafts of crust ride on it, thicker
+        // towards its banks, and the cooled rock around it is cracked into plates that still glow.
+        double centre = 196 - y * 0.62 + 20 * FSin(y * 0.022 + 0.6) + (Fbm(y * 0.01, 0.5, 171, 3) - 0.5) * 30;
+        double d = (x - centre) / (26 + y * 0.08);
+        double ad = std::fabs(d);
+        double warpX = Fbm(x * 0.02, y * 0.02, 173, 3) - 0.5, warpY = Fbm(x * 0.02, y * 0.02, 175, 3) - 0.5;
+
+        // The cooled field: big plates, ropey texture, seams that glow near the river.
+        Cells plate = Voronoi((x + warpX * 30) / 30.0, (y + warpY * 30) / 24.0, 179);
+        double seam = 1 - SmoothStep(0.0, 0.05 + 0.05 * SmoothStep(3, 1, ad), plate.f2 - plate.f1);
+        double rope = Fbm(x * 0.05 + y * 0.03, y * 0.12 - x * 0.02, 181, 5);
+        double shade = 0.55 + 0.6 * SmoothStep(0.0, 0.45, plate.f2 - plate.f1);
+        Rgb rock = MixRgb(Hex(0x07070b), Hex(0x272330), rope * rope * 1.3) * shade;
+        double warmth = FExp(-(ad - 1) * 0.9);
+        rock = rock + Heat(0.25 + 0.45 * warmth) * (seam * Clamp01(warmth));
+
+        // The river itself: flowing bright melt, crust rafts breaking up in it.
+        double flow = Fbm(x * 0.025 + y * 0.04, y * 0.015 - x * 0.03, 183, 5);
+        Rgb melt = Heat(0.7 + 0.25 * flow - 0.25 * ad * ad);
+        Cells raft = Voronoi((x + warpX * 20) / 13.0, (y + warpY * 20) / 10.0, 187);
+        double crustNeeded = SmoothStep(0.15, 0.95, ad) * 0.9 + 0.25 * (Hash01(raft.cx, raft.cy, 191) - 0.5);
+        double crust = SmoothStep(0.18, 0.26, raft.f2 - raft.f1 + crustNeeded * 0.35 - 0.1);
+        crust *= SmoothStep(0.25, 0.4, crustNeeded + 0.1);
+        Rgb raftRock = MixRgb(Hex(0x1a1216), Hex(0x3a2a2a), rope) + Heat(0.35) * 0.25;
+        Rgb river = MixRgb(melt, raftRock, crust);
+        double bank = SmoothStep(1.15, 0.95, ad + (rope - 0.5) * 0.3);
+        return MixRgb(rock, river, bank);
     });
-    // Light from the cracks scattered over the rock around them.
+    // The melt lights the air: a soft bloom over everything near it, and a little steam.
+    Mask bloom(256, 256);
     for (int32_t y = 0; y < 256; y++)
-        for (int32_t x = 0; x < 256; x++) {
-            const Rgb& p = c.at(x, y);
-            heat.at(x, y) = Clamp01(p.r - 0.3);
-        }
-    Blur(&heat, 6);
-    AddMasked(&c, heat, Hex(0xff4a10), 0.6);
+        for (int32_t x = 0; x < 256; x++) bloom.at(x, y) = Clamp01(c.at(x, y).r - 0.45);
+    Blur(&bloom, 9);
+    AddMasked(&c, bloom, Hex(0xff5010), 0.9);
     for (int32_t y = 0; y < c.height; y++)
         for (int32_t x = 0; x < c.width; x++) {
-            double steam = SmoothStep(0.55, 0.85, Fbm(x * 0.015, y * 0.02, 197, 5)) * 0.35;
-            c.at(x, y) = MixRgb(c.at(x, y), Hex(0x4a4450) + c.at(x, y) * 0.3, steam);
+            double steam = SmoothStep(0.55, 0.85, Fbm(x * 0.012, y * 0.018, 197, 5)) * 0.3;
+            c.at(x, y) = MixRgb(c.at(x, y), Hex(0x55484e) + c.at(x, y) * 0.4, steam);
         }
     Vignette(&c, 0.5);
     return c;
@@ -362,7 +465,7 @@ Rgb AuroraSky(double x, double y)
         Rgb tint = MixRgb(Hex(0xff7a30), Hex(0xc0204a), SmoothStep(0, 70, above));
         tint = MixRgb(tint, Hex(0x40205a), SmoothStep(50, 120, above));
         double fold = 0.6 + 0.4 * Fbm(x * 0.02, 9.0, 227, 2);
-        sky = sky + tint * (body * 0.8 * fold);
+        sky = sky + tint * (body * 1.25 * fold);
     }
     return sky;
 }
@@ -394,7 +497,7 @@ Canvas SlideAurora()
         Rgb col = sky.at(rx, ry);
         if (my > ridge(x + ripple)) col = Hex(0x04050a);
         double streak = SmoothStep(0.6, 0.9, Noise(x * 0.02, depth * 0.6, 251));
-        col = col * (0.55 + 0.15 * streak);
+        col = col * (0.7 + 0.2 * streak);
         return MixRgb(col, Hex(0x02030a), SmoothStep(0, 90, depth) * 0.4);
     });
     AddGlow(&c, 70, shore - 1, 22, Hex(0xff6a1a) * 0.6);
@@ -455,24 +558,26 @@ Canvas Globe()
 {
     // Rows 0..31 run from the north pole to the south pole; rows 32..63 mirror them and are never
     // mapped. Columns run once round the globe, and every noise repeats across the width.
+    // An ember world: dark seas, continents of cooling rock veined with glowing rifts, a few
+    // volcanic hot spots, ash-grey caps at the poles.
     Canvas c(64, 64);
-    Shade(&c, 3, [&](double x, double y) {
+    Shade(&c, 4, [&](double x, double y) {
         double row = y < 32 ? y : 64 - y;
-        double lat = (row / 32 - 0.5) * kPi;              // +pi/2 at the top
+        double v = row / 32;                               // 0 north .. 1 south
+        double lat = (0.5 - v) * kPi;
         double u = x / 64;
-        double land = Fbm(u * 6, row / 32 * 4, 281, 5, 0.55, 6);
-        double ridge = 1 - std::fabs(Fbm(u * 8, row / 32 * 5, 283, 4, 0.5, 8) * 2 - 1);
-        double polar = SmoothStep(0.55, 0.9, std::fabs(lat) / (kPi / 2));
-        Rgb ocean = MixRgb(Hex(0x0a1a48), Hex(0x1a3a7a), Fbm(u * 12, row / 32 * 8, 287, 3, 0.5, 12));
-        Rgb rock = MixRgb(Hex(0x2a1a14), Hex(0x5a4030), Fbm(u * 16, row / 32 * 10, 289, 3, 0.5, 16));
-        double isLand = SmoothStep(0.5, 0.54, land);
-        double lava = SmoothStep(0.82, 0.95, ridge) * isLand;
-        Rgb col = MixRgb(ocean, rock, isLand);
-        col = col + Heat(0.55 + lava * 0.4) * lava;
-        col = MixRgb(col, Hex(0x9aa4b8), polar * 0.8);
-        // The coasts glow a little where the sea meets warm rock.
-        double coast = SmoothStep(0.46, 0.5, land) * (1 - isLand);
-        return col + Hex(0xff6020) * (coast * 0.35);
+        double land = Fbm(u * 4, v * 3, 281, 5, 0.55, 4) + 0.06 * FCos(lat * 2);
+        double isLand = SmoothStep(0.5, 0.53, land);
+        double shelf = SmoothStep(0.42, 0.5, land) * (1 - isLand);
+        Rgb sea = MixRgb(Hex(0x050c24), Hex(0x0e2250), Fbm(u * 8, v * 6, 287, 3, 0.5, 8)) + Hex(0x1a3a60) * (shelf * 0.5);
+        Rgb rock = MixRgb(Hex(0x140c0c), Hex(0x3a2820), Fbm(u * 16, v * 10, 289, 3, 0.5, 16));
+        double rift = 1 - std::fabs(Fbm(u * 6, v * 4, 283, 4, 0.5, 6) * 2 - 1);
+        double vein = SmoothStep(0.86, 0.97, rift) * SmoothStep(0.53, 0.58, land);
+        double spot = SmoothStep(0.72, 0.8, Fbm(u * 5, v * 4, 293, 3, 0.5, 5)) * isLand;
+        Rgb col = MixRgb(sea, rock, isLand) + Heat(0.6 + 0.3 * vein) * vein + Heat(0.7) * (spot * 0.8);
+        col = col + Hex(0xff5a18) * (SmoothStep(0.47, 0.5, land) * (1 - isLand) * 0.25);   // warm coasts
+        double polar = SmoothStep(0.74, 0.92, std::fabs(lat) / (kPi / 2) + (Noise(u * 12, v * 6, 297, 12) - 0.5) * 0.15);
+        return MixRgb(col, Hex(0x6a6a78), polar * 0.75);
     });
     return c;
 }

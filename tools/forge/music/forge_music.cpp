@@ -459,10 +459,14 @@ bool ParseTrack(Song& song, Pattern& p, const std::vector<std::string>& words)
                     cell.note = 48 + 1;                      // percussion always plays at C4
                     cell.instrument = (uint8_t)(ins + 1);
                     if (c != 'x') cell.volume = (uint8_t)(0x10 + ((c - '0') * 64 + 4) / 9);
+                } else if (c >= 'a' && c <= 'p') {
+                    cell.note = 48 + 1;                      // a hit at the instrument's volume,
+                    cell.instrument = (uint8_t)(ins + 1);    // placed left (a) to right (p)
+                    cell.volume = (uint8_t)(0xC0 + (c - 'a'));
                 } else if (c == '^') {
                     cell.note = 97;
                 } else if (c != '.') {
-                    return Fail("step '%c': use . x 1-9 ^ or |", c);
+                    return Fail("step '%c': use . x 1-9 a-p ^ or |", c);
                 }
                 ++row;
             }
@@ -614,6 +618,7 @@ bool ReadScore(const char* path, Song* songOut)
             if (!ParseInt(w[1], 0, 255, &song.restart, "restart position")) return false;
         } else if (key == "channels") {
             if (w.size() < 2 || w.size() > 33) return Fail("channels: 1 to 32 names");
+            if (!song.patterns.empty()) return Fail("the channels line comes before the patterns");
             song.channels.assign(w.begin() + 1, w.end());
             for (size_t i = 0; i < song.channels.size(); ++i)
                 for (size_t j = 0; j < i; ++j)

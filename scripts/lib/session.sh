@@ -1,0 +1,281 @@
+# scripts/lib/session.sh -- the headless desktop the program runs in: a virtual X display, a window
+# manager, a sound server with a null sink clocked in real time, and a persistent wineserver.
+# Shared by scripts/test, scripts/demo and the end-to-end tests.
+#
+# Sourced:
+#   . scripts/lib/session.sh
+#   qe_session_trap                  # stop the session on exit, Ctrl-C, TERM, HUP
+#   qe_session_start [WxH]           # default 640x480; exports DISPLAY, PULSE_SERVER, PULSE_LATENCY_MSEC
+#   qe_session_spawn VAR LOG CMD...  # a background process of the session; its PID goes into VAR
+#   qe_capture_start OUT.raw / qe_capture_stop / qe_raw_to_wav IN.raw OUT.wav
+#   qe_screenshot OUT.png [any] [WINDOW]  # retaken while single-coloured; "any" accepts one colour
+#   qe_activate_window WINDOW        # the X window becomes the active one (keys go there)
+#   qe_session_stop                  # kills what the session started, by PID, and the wineserver
+# Called:
+#   scripts/lib/session.sh run [--size WxH] -- CMD ARGS...   # CMD runs inside a session of its own
+#
+# Every background process gets /dev/null for input and output and no other descriptor of ours:
+# Wine's background processes inherit descriptors, and whoever reads one of our pipes ($(...),
+# | tee, ctest, a CI log) would otherwise wait until they exit.
+
+. "$(dirname "${BASH_SOURCE[0]:-$0}")/wine-env.sh"
+
+QE_SESSION_DIR=""      # temporary directory of the running session (empty: none)
+QE_SESSION_PIDS=()     # processes the session started, oldest first
+QE_CAPTURE_PID=""      # parec, while capturing
+QE_SESSION_STRAYS=""   # processes the last stop found only by their environment, and killed
+
+# qe_spawn VAR LOG CMD...: runs CMD in the background with no descriptor of ours, standard error
+# appended to LOG, in a process group of its own; stores its PID in VAR. It stays our child, so
+# `wait` gives its exit status.
+qe_spawn() {
+    local __var=$1 __log=$2
+    shift 2
+    (
+        qe_close_fds
+        exec </dev/null >/dev/null 2>>"$__log"
+        # With job control on, a background job already leads its own group (setsid would fork).
+        read -r _ _ _ _ pgrp _ </proc/$BASHPID/stat
+        if [ "$pgrp" = "$BASHPID" ]; then exec "$@"; else exec setsid "$@"; fi
+    ) &
+    printf -v "$__var" %s "$!"
+}
+
+qe_session_spawn() {
+    qe_spawn "$@" || return 1
+    QE_SESSION_PIDS+=("${!1}")
+}
+
+# qe_alive PID: true while PID runs (a zombie waiting to be reaped counts as ended).
+qe_alive() {
+    local state
+    [ -r "/proc/$1/stat" ] || return 1
+    read -r _ _ state _ <"/proc/$1/stat" 2>/dev/null || return 1
+    [ "$state" != Z ]
+}
+
+# qe_wait_exit PID SECONDS: waits for our child PID to end; sets QE_EXIT to its exit status, or
+# to 124 (and leaves it running) when it is still there after SECONDS.
+qe_wait_exit() {
+    local pid=$1 whole=${2%%.*} frac deadline
+    frac=${2#"$whole"}; frac=${frac#.}000; frac=${frac:0:3}
+    deadline=$(( $(date +%s%3N) + ${whole:-0} * 1000 + 10#$frac ))
+    while qe_alive "$pid"; do
+        if [ "$(date +%s%3N)" -ge "$deadline" ]; then QE_EXIT=124; return 1; fi
+        sleep 0.05
+    done
+    wait "$pid" 2>/dev/null
+    QE_EXIT=$?
+    return 0
+}
+
+# qe_kill PID [GRACE]: TERM, then KILL after GRACE seconds (default 2); reaps our own children.
+qe_kill() {
+    local pid=$1 i
+    qe_alive "$pid" || { wait "$pid" 2>/dev/null; return 0; }
+    kill -TERM "$pid" 2>/dev/null
+    for ((i = 0; i < ${2:-2} * 20; i++)); do qe_alive "$pid" || break; sleep 0.05; done
+    qe_alive "$pid" && kill -KILL "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    return 0
+}
+
+# qe_session_leftovers [DIR]: PIDs of processes still carrying the session (by default the running
+# one) in their environment: every descendant of it, Wine's services included; one a line.
+qe_session_leftovers() {
+    local dir=${1:-$QE_SESSION_DIR} e pid
+    [ -n "$dir" ] || return 0
+    for e in $(grep -lzx "QE_SESSION_DIR=$dir" /proc/[0-9]*/environ 2>/dev/null); do
+        pid=${e#/proc/}; pid=${pid%/environ}
+        [ "$pid" = "$$" ] || [ "$pid" = "$BASHPID" ] && continue
+        qe_alive "$pid" && echo "$pid"
+    done
+    return 0
+}
+
+qe_session_start() {
+    local size=${1:-640x480} i
+    [ -n "$QE_SESSION_DIR" ] && { echo "session: already running" >&2; return 1; }
+    QE_SESSION_DIR=$(mktemp -d /tmp/qe-session.XXXXXX) || return 1
+    export QE_SESSION_DIR
+    QE_SESSION_OLD_DISPLAY=${DISPLAY-}
+    local d=$QE_SESSION_DIR
+
+    # The X display: Xvfb picks a free number and writes it to descriptor 3.
+    qe_session_spawn QE_XVFB_PID "$d/xvfb.log" \
+        bash -c 'exec Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$2"' _ "$size" "$d/display"
+    for ((i = 0; i < 100; i++)); do
+        [ -s "$d/display" ] && grep -q '^[0-9]' "$d/display" && break
+        qe_alive "$QE_XVFB_PID" || break
+        sleep 0.05
+    done
+    if ! [ -s "$d/display" ]; then
+        echo "session: Xvfb did not start:" >&2; tail -n 5 "$d/xvfb.log" >&2
+        qe_session_stop; return 1
+    fi
+    export DISPLAY=":$(head -n 1 "$d/display" | tr -dc 0-9)"
+    export QE_TEST_DISPLAY=$DISPLAY
+
+    # A window manager: without one there are no activation messages, and each window destruction
+    # waits two seconds.
+    qe_session_spawn QE_OPENBOX_PID "$d/openbox.log" openbox --sm-disable
+    for ((i = 0; i < 100; i++)); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        qe_alive "$QE_OPENBOX_PID" || break
+        sleep 0.05
+    done
+
+    # Sound: a null sink clocked in real time. Without norewinds=1 a capture loses samples; Wine's
+    # default 30 ms of buffering underruns under load, so it gets 250 ms.
+    mkdir -p "$d/pulse/run"
+    cat >"$d/pulse/pa.pa" <<EOF
+load-module module-null-sink sink_name=cap format=s16le rate=44100 channels=2 norewinds=1
+load-module module-native-protocol-unix auth-anonymous=1 socket=$d/pulse/pulse.sock
+set-default-sink cap
+EOF
+    HOME="$d/pulse" XDG_RUNTIME_DIR="$d/pulse/run" qe_session_spawn QE_PULSE_PID "$d/pulse.log" \
+        pulseaudio -n -F "$d/pulse/pa.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+        --disallow-exit --disable-shm=yes
+    export PULSE_SERVER="unix:$d/pulse/pulse.sock"
+    export PULSE_LATENCY_MSEC=250
+    # pactl itself may spend seconds looking for other servers: wait for the socket first.
+    for ((i = 0; i < 100; i++)); do
+        [ -S "$d/pulse/pulse.sock" ] && pactl info </dev/null >/dev/null 2>&1 && break
+        qe_alive "$QE_PULSE_PID" || break
+        sleep 0.05
+    done
+    if ! pactl info </dev/null >/dev/null 2>&1; then
+        echo "session: PulseAudio did not start:" >&2; tail -n 5 "$d/pulse.log" >&2
+        qe_session_stop; return 1
+    fi
+
+    # Wine: a fresh persistent wineserver that inherits this session's environment, so the
+    # services and the desktop process it starts talk to this display and this sound server.
+    export QE_SESSION_SIZE=$size
+    qe_session_wine_up || { echo "session: no Wine prefix" >&2; qe_session_stop; return 1; }
+    return 0
+}
+
+# A fresh persistent wineserver that inherits the session's environment, so that the services and
+# the desktop process it starts talk to this display and this sound server. The desktop process
+# starts now rather than with the first program's first window: it would inherit that program's
+# environment, and the first window would appear a second later.
+qe_session_wine_up() {
+    qe_wine_down
+    qe_wine_up || return 1
+    ( qe_close_fds; exec $WINE64 rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 )
+    return 0
+}
+
+# qe_capture_start OUT.raw: records the null sink's monitor (44100 Hz, s16le, stereo) until
+# qe_capture_stop. Start it before the program so the first sample is captured.
+qe_capture_start() {
+    local out=$1 i
+    [ -n "$QE_SESSION_DIR" ] || return 1
+    qe_session_spawn QE_CAPTURE_PID "$QE_SESSION_DIR/parec.log" parec --latency-msec=20 -d cap.monitor \
+        --format=s16le --rate=44100 --channels=2 --raw "$out"
+    for ((i = 0; i < 100; i++)); do
+        [ -n "$(pactl list short source-outputs </dev/null 2>/dev/null)" ] && return 0
+        qe_alive "$QE_CAPTURE_PID" || break
+        sleep 0.05
+    done
+    echo "session: parec did not start" >&2
+    return 1
+}
+
+qe_capture_stop() {
+    [ -n "$QE_CAPTURE_PID" ] || return 0
+    # SIGINT lets parec write out what it holds.
+    kill -INT "$QE_CAPTURE_PID" 2>/dev/null
+    qe_wait_exit "$QE_CAPTURE_PID" 3 || qe_kill "$QE_CAPTURE_PID"
+    QE_CAPTURE_PID=""
+}
+
+qe_raw_to_wav() {
+    sox -t raw -r 44100 -e signed-integer -b 16 -c 2 -L "$1" "$2"
+}
+
+# qe_screenshot OUT.png [any] [WINDOW]: the whole display (or one window) as PNG. One capture in
+# about thirty comes back all black, so a single-coloured picture is retaken; with "any" it is
+# accepted after the retries. Returns 0 for a picture of more than one colour, 2 for a
+# single-coloured one, 1 on failure.
+qe_screenshot() {
+    local out=$1 tmp="$1.xwd" try colours=0 what=(-root)
+    [ -n "${3:-}" ] && what=(-id "$3")
+    # A picture that may well be single-coloured gets one retake, not four.
+    local tries=5
+    [ "${2:-}" = any ] && tries=2
+    for ((try = 0; try < tries; try++)); do
+        if xwd "${what[@]}" -silent >"$tmp" 2>/dev/null </dev/null && convert "xwd:$tmp" "png:$out" 2>/dev/null </dev/null; then
+            colours=$(convert "$out" -format %k info: 2>/dev/null </dev/null)
+            [ "${colours:-0}" -gt 1 ] && { rm -f "$tmp"; return 0; }
+        fi
+        sleep 0.2
+    done
+    rm -f "$tmp"
+    [ "${colours:-0}" -eq 1 ] && { [ "${2:-}" = any ] && return 0; return 2; }
+    return 1
+}
+
+# qe_activate_window WINDOW: makes an X window the active one (asking the window manager again
+# while it has not happened). openbox does not always activate a full-screen window that maps
+# while the display mode changes, and keys go to the focused window.
+qe_activate_window() {
+    local try
+    for try in 1 2 3 4 5 6 7 8 9 10; do
+        [ "$(xdotool getactivewindow 2>/dev/null </dev/null)" = "$1" ] && return 0
+        wmctrl -i -a "$1" </dev/null 2>/dev/null || xdotool windowactivate "$1" </dev/null 2>/dev/null
+        sleep 0.2
+    done
+    [ "$(xdotool getactivewindow 2>/dev/null </dev/null)" = "$1" ]
+}
+
+qe_session_stop() {
+    [ -n "$QE_SESSION_DIR" ] || return 0
+    local i pid
+    QE_CAPTURE_PID=""
+    # Wine first, while its display still exists: the server takes every Windows process with it.
+    if [ -d "$WINEPREFIX" ]; then
+        $WINESERVER -k 2>/dev/null </dev/null
+        timeout 10 $WINESERVER -w 2>/dev/null </dev/null
+    fi
+    for ((i = ${#QE_SESSION_PIDS[@]} - 1; i >= 0; i--)); do qe_kill "${QE_SESSION_PIDS[$i]}"; done
+    # Anything that still carries the session's environment was started by it (by us or by Wine);
+    # QE_SESSION_STRAYS names what had to go this way.
+    QE_SESSION_STRAYS=""
+    for pid in $(qe_session_leftovers); do
+        QE_SESSION_STRAYS="$QE_SESSION_STRAYS $pid:$(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | cut -c1-60)"
+        kill -KILL "$pid" 2>/dev/null
+    done
+    rm -rf "$QE_SESSION_DIR"
+    QE_SESSION_LAST_DIR=$QE_SESSION_DIR
+    QE_SESSION_DIR=""
+    QE_SESSION_PIDS=()
+    unset QE_TEST_DISPLAY PULSE_SERVER PULSE_LATENCY_MSEC QE_SESSION_SIZE
+    if [ -n "$QE_SESSION_OLD_DISPLAY" ]; then export DISPLAY=$QE_SESSION_OLD_DISPLAY; else unset DISPLAY; fi
+    return 0
+}
+
+qe_session_trap() {
+    trap 'qe_session_stop' EXIT
+    trap 'qe_session_stop; trap - INT; kill -INT $$' INT
+    trap 'qe_session_stop; exit 143' TERM
+    trap 'qe_session_stop; exit 129' HUP
+}
+
+# Called as a program: run one command inside a session of its own.
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+    set -u
+    size=640x480
+    [ "${1:-}" = run ] || { echo "usage: $0 run [--size WxH] -- CMD ARGS..." >&2; exit 2; }
+    shift
+    [ "${1:-}" = --size ] && { size=$2; shift 2; }
+    [ "${1:-}" = -- ] && shift
+    [ $# -gt 0 ] || { echo "usage: $0 run [--size WxH] -- CMD ARGS..." >&2; exit 2; }
+    qe_session_trap
+    qe_session_start "$size" || exit 1
+    "$@"
+    rc=$?
+    qe_session_stop
+    exit $rc
+fi

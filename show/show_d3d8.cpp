@@ -1,0 +1,67 @@
+// show/show_d3d8.cpp -- the show's entry points: init and release order, the frame dispatcher,
+// and the fade overlay. Direct3D, main thread.
+#include "show/show.h"
+
+#include "gfx/device.h"
+#include "shell/app.h"
+#include "show/fade.h"
+
+void ShowInit()
+{
+    // The show's standing filters; effects that switch to point filtering put these back.
+    g_device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
+    g_device->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
+    g_device->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_LINEAR);
+    g_device->SetRenderState(D3DRS_LIGHTING, FALSE);  // no effect lights anything
+
+    // Then, in this order, as the effects arrive:
+    //   RunTitleCard();                  the six-second title card, with its own message loop
+    //   MainEffectInit();                colour lines, corner globe, particle ring
+    //   StarfieldInit();                 starfield and corner caption
+    //   the TextScroller: MemAlloc'd and constructed here, owned until ShowRelease
+    //   LoadSlideTextures();             the seven slide pictures
+}
+
+void ShowFrame()
+{
+    if (g_showEnded) {
+        // EndSequenceFrame() goes here with the end card; until then the screen stays black.
+        return;
+    }
+
+    // StarfieldFrame(); the text object's Render(); MainEffectFrame();  -- as the effects arrive
+
+    if (g_active == 0) {
+        // The flag is read afresh every frame; Closing is left only through the ended flag, so a
+        // later activation does not bring the show back.
+        g_showEnded = ClosingFadeStep();
+        // EndSequenceFrame() goes here (slideshow and end card above the overlay). Until the end
+        // card exists nothing posts the quit: the program stays black until it is closed.
+        return;
+    }
+
+    // SlideshowFrame();  -- as the slideshow arrives
+    if (!g_openingDone) g_openingDone = OpeningFadeStep();
+}
+
+void ShowRelease()
+{
+    // In this order, as the effects arrive (each release is safe after a partial init):
+    //   MainEffectRelease(); StarfieldRelease();
+    //   the text object's Release(), then MemFree of it (if it exists);
+    //   ReleaseSlideTextures();
+}
+
+void DrawFadeOverlay()
+{
+    SetFadeOverlayAlpha(g_fadeLevel);
+    g_device->SetTexture(0, nullptr);
+    g_device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    g_device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    g_device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    g_device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    g_device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+    // The untextured quad takes its colour and alpha from the vertices: the picture beneath is
+    // darkened by (1 - alpha / 255). The states are left as they are for the next draw.
+    g_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, g_fadeOverlay, sizeof(FadeVertex));
+}

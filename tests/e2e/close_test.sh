@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# WM_CLOSE (wmctrl -c, as Alt+F4 would send) ends the process at once, with exit code 0.
+. "$(dirname "$0")/lib.sh"
+if e2e_begin close; then
+    e2e_start
+    if e2e_wait_window 30; then
+        sleep 1
+        wmctrl -c Quietembers 2>/dev/null
+        e2e_wait_exit 10
+        e2e_check '[ "$E2E_EXIT" = 0 ]' "exit code $E2E_EXIT"
+        e2e_check '[ "$E2E_EXIT_MS" -le 2000 ]' "exit took $E2E_EXIT_MS ms"
+        e2e_log "exit code $E2E_EXIT after $E2E_EXIT_MS ms"
+    else
+        e2e_fail "no window titled Quietembers"
+    fi
+fi
+e2e_end

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Losing activation (another window is mapped and activated) ends the process at once, with exit
+# code 0.
+. "$(dirname "$0")/lib.sh"
+if e2e_begin deactivate; then
+    e2e_start
+    if e2e_wait_window 30; then
+        e2e_check 'e2e_activate' "the program's window never became active"
+        sleep 0.5
+        e2e_spawn E2E_OTHER_PID "$E2E_OUT/xmessage.log" xmessage -geometry +300+200 -name other "another window"
+        # The window manager lists the other window once it manages it.
+        other=""
+        for _ in $(seq 100); do
+            other=$(wmctrl -l -x | awk '$3 ~ /^other\./ { print $1; exit }')
+            [ -n "$other" ] && break
+            sleep 0.05
+        done
+        e2e_check '[ -n "$other" ]' "the other window did not appear"
+        # openbox keeps the focus on a full-screen window when a new one maps: ask for the switch,
+        # as a task bar or Alt+Tab would, until it happens.
+        t0=$(e2e_ms)
+        for _ in 1 2 3 4 5; do
+            wmctrl -i -a "$other"
+            sleep 0.2
+            [ "$(printf '0x%08x' "$(xdotool getactivewindow 2>/dev/null)")" = "$other" ] && break
+            qe_alive "$E2E_PID" || break
+        done
+        e2e_wait_exit 10
+        E2E_EXIT_MS=$(( $(e2e_ms) - t0 ))
+        e2e_check '[ "$E2E_EXIT" = 0 ]' "exit code $E2E_EXIT"
+        e2e_check '[ "$E2E_EXIT_MS" -le 2000 ]' "exit took $E2E_EXIT_MS ms"
+        e2e_log "exit code $E2E_EXIT after $E2E_EXIT_MS ms"
+    else
+        e2e_fail "no window titled Quietembers"
+    fi
+fi
+e2e_end

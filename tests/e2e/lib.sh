@@ -1,0 +1,207 @@
+# tests/e2e/lib.sh -- helpers for end-to-end tests: the real program under Wine in the headless
+# session, driven and watched from outside (window, keys, screenshots, captured sound, exit code).
+#
+#   . "$(dirname "$0")/lib.sh"
+#   e2e_begin NAME [WxH]        # a session: the one scripts/test shares if its size fits, else our own
+#   e2e_start [WINEDEBUG]       # starts the program ($QE_EXE, default build/win64/quietembers.exe)
+#   e2e_wait_window [SECONDS]   # waits for the window titled "Quietembers"; sets E2E_WINDOW
+#   e2e_geometry                # sets E2E_X E2E_Y E2E_W E2E_H of E2E_WINDOW
+#   e2e_wait_frames [SECONDS]   # waits until Wine reports presented frames; sets E2E_FPS
+#   e2e_screenshot NAME [any]   # $E2E_OUT/NAME.png
+#   e2e_activate                # makes the program's window the active one
+#   e2e_key KEY                 # activates it and sends KEY, e.g. Escape
+#   e2e_capture_start / e2e_capture_stop   # $E2E_OUT/sound.raw, then sound.wav
+#   e2e_wait_exit SECONDS       # sets E2E_EXIT (124: still running) and E2E_EXIT_MS
+#   e2e_check COND MESSAGE...   # records a failure when the shell test COND (a string) is false
+#   e2e_end                     # stops what the test started, checks nothing is left; exit status
+#
+# Output (screenshots, sound, the program's Wine log) stays in build/e2e/NAME/ for inspection.
+
+e2e_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# A session shared by scripts/test arrives in the environment; note it before session.sh resets it.
+e2e_shared_dir=${QE_SESSION_DIR:-}
+e2e_shared_size=${QE_SESSION_SIZE:-}
+e2e_shared_display=${DISPLAY:-}
+e2e_shared_pulse=${PULSE_SERVER:-}
+. "$e2e_root/scripts/lib/session.sh"
+
+: "${QE_EXE:=$e2e_root/build/win64/quietembers.exe}"
+E2E_NAME=""
+E2E_OUT=""
+E2E_OWN_SESSION=0
+E2E_FAILED=0
+E2E_PID=""
+E2E_TAG=""
+E2E_EXTRA_PIDS=()
+
+e2e_t0=$(date +%s%3N)
+e2e_log() { printf '[%s %5.1fs] %s\n' "$E2E_NAME" "$(( $(date +%s%3N) - e2e_t0 ))e-3" "$*"; }
+
+e2e_fail() {
+    e2e_log "FAIL: $*"
+    E2E_FAILED=1
+}
+
+e2e_check() {
+    local cond=$1
+    shift
+    eval "$cond" || e2e_fail "$* ($cond)"
+}
+
+e2e_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+e2e_begin() {
+    E2E_NAME=$1
+    local size=${2:-640x480}
+    E2E_OUT="$e2e_root/build/e2e/$E2E_NAME"
+    rm -rf "$E2E_OUT"
+    mkdir -p "$E2E_OUT"
+    trap 'e2e_cleanup' EXIT
+    trap 'e2e_cleanup; trap - INT; kill -INT $$' INT
+    trap 'e2e_cleanup; exit 143' TERM HUP
+    if [ ! -f "$QE_EXE" ]; then
+        e2e_fail "no program at $QE_EXE (build the win64 preset)"
+        return 1
+    fi
+    if [ -n "$e2e_shared_dir" ] && [ "$e2e_shared_size" = "$size" ] && [ -d "$e2e_shared_dir" ]; then
+        export QE_SESSION_DIR=$e2e_shared_dir DISPLAY=$e2e_shared_display PULSE_SERVER=$e2e_shared_pulse
+        export PULSE_LATENCY_MSEC=250
+    else
+        E2E_OWN_SESSION=1
+        qe_session_start "$size" || { e2e_fail "the headless session did not start"; return 1; }
+        e2e_log "session $size on display $DISPLAY"
+    fi
+    return 0
+}
+
+# e2e_start [WINEDEBUG]: the program, with its Wine log in $E2E_OUT/wine.log. A tag in its
+# environment finds every process it leaves behind.
+e2e_start() {
+    E2E_TAG="$E2E_NAME-$$-$RANDOM"
+    QE_E2E_TAG=$E2E_TAG WINEDEBUG=${1:--all} \
+        qe_spawn E2E_PID "$E2E_OUT/wine.log" "$WINE64" "$QE_EXE"
+    E2E_START_MS=$(e2e_ms)
+}
+
+e2e_wait_window() {
+    local until=$(( $(e2e_ms) + ${1:-30} * 1000 )) w
+    E2E_WINDOW=""
+    while [ "$(e2e_ms)" -lt "$until" ]; do
+        w=$(xdotool search --onlyvisible --name '^Quietembers$' 2>/dev/null </dev/null | head -n 1)
+        [ -n "$w" ] && { E2E_WINDOW=$w; return 0; }
+        qe_alive "$E2E_PID" || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
+e2e_geometry() {
+    local line
+    E2E_X="" E2E_Y="" E2E_W="" E2E_H=""
+    line=$(xwininfo -id "$E2E_WINDOW" 2>/dev/null </dev/null) || return 1
+    E2E_X=$(echo "$line" | sed -n 's/.*Absolute upper-left X: *\(-*[0-9]*\).*/\1/p')
+    E2E_Y=$(echo "$line" | sed -n 's/.*Absolute upper-left Y: *\(-*[0-9]*\).*/\1/p')
+    E2E_W=$(echo "$line" | sed -n 's/.*Width: *\([0-9]*\).*/\1/p')
+    E2E_H=$(echo "$line" | sed -n 's/.*Height: *\([0-9]*\).*/\1/p')
+}
+
+# Wine's "fps" channel reports the presented frames about every second and a half.
+e2e_wait_frames() {
+    local until=$(( $(e2e_ms) + ${1:-20} * 1000 ))
+    E2E_FPS=""
+    while [ "$(e2e_ms)" -lt "$until" ]; do
+        # The first report counts from the device's creation and reads 0.
+        E2E_FPS=$(sed -n 's/.*trace:fps:.*present.* @ approx \([0-9.]*\)fps.*/\1/p' "$E2E_OUT/wine.log" |
+            grep -v '^0*\.*0*$' | tail -n 1)
+        [ -n "$E2E_FPS" ] && return 0
+        qe_alive "$E2E_PID" || return 1
+        sleep 0.2
+    done
+    return 1
+}
+
+e2e_screenshot() { qe_screenshot "$E2E_OUT/$1.png" "${2:-}"; }
+
+# Gives the program's window the focus.
+e2e_activate() { qe_activate_window "$E2E_WINDOW"; }
+
+e2e_key() {
+    e2e_activate
+    xdotool key "$1" </dev/null >/dev/null 2>&1
+}
+
+# e2e_spawn VAR CMD...: another process for the test (say, a window that takes the focus).
+e2e_spawn() {
+    qe_spawn "$@" || return 1
+    E2E_EXTRA_PIDS+=("${!1}")
+}
+
+e2e_capture_start() {
+    qe_capture_start "$E2E_OUT/sound.raw"
+    [ -n "$QE_CAPTURE_PID" ] && E2E_EXTRA_PIDS+=("$QE_CAPTURE_PID")
+    [ -n "$QE_CAPTURE_PID" ]
+}
+
+e2e_capture_stop() {
+    qe_capture_stop
+    [ -f "$E2E_OUT/sound.raw" ] && qe_raw_to_wav "$E2E_OUT/sound.raw" "$E2E_OUT/sound.wav"
+}
+
+e2e_wait_exit() {
+    local t0
+    t0=$(e2e_ms)
+    qe_wait_exit "$E2E_PID" "$1"
+    E2E_EXIT=$QE_EXIT
+    E2E_EXIT_MS=$(( $(e2e_ms) - t0 ))
+    [ "$E2E_EXIT" != 124 ]
+}
+
+# Stops what the test started; idempotent. Leftovers are looked for by the tag, then by session.
+e2e_cleanup() {
+    local p
+    [ -n "$E2E_PID" ] && qe_alive "$E2E_PID" && qe_kill "$E2E_PID" 1
+    for p in "${E2E_EXTRA_PIDS[@]}"; do qe_kill "$p" 1; done
+    E2E_EXTRA_PIDS=()
+    QE_CAPTURE_PID=""
+    if [ "$E2E_OWN_SESSION" = 1 ]; then
+        qe_session_stop
+        E2E_OWN_SESSION=2
+        if [ -n "$e2e_shared_dir" ] && [ -d "$e2e_shared_dir" ]; then
+            # Our session took the prefix's wineserver: give the shared session a new one.
+            export QE_SESSION_DIR=$e2e_shared_dir DISPLAY=$e2e_shared_display PULSE_SERVER=$e2e_shared_pulse
+            export PULSE_LATENCY_MSEC=250 QE_TEST_DISPLAY=$e2e_shared_display
+            qe_session_wine_up
+        fi
+    fi
+}
+
+e2e_tagged() {
+    [ -n "$E2E_TAG" ] || return 0
+    local e pid
+    for e in $(grep -lzx "QE_E2E_TAG=$E2E_TAG" /proc/[0-9]*/environ 2>/dev/null); do
+        pid=${e#/proc/}; pid=${pid%/environ}
+        qe_alive "$pid" && echo "$pid"
+    done
+}
+
+e2e_end() {
+    local left
+    if [ -n "$E2E_PID" ] && qe_alive "$E2E_PID"; then e2e_fail "the program is still running"; fi
+    e2e_cleanup
+    # Wine's desktop process, when the program started it, ends a few seconds after the program.
+    for _ in $(seq 100); do
+        left=$(e2e_tagged)
+        [ -z "$left" ] && break
+        sleep 0.1
+    done
+    [ -n "$left" ] && e2e_fail "processes left behind by the program: $left"
+    if [ "$E2E_OWN_SESSION" = 2 ]; then
+        [ -n "$QE_SESSION_STRAYS" ] && e2e_fail "the session's stop had to kill: $QE_SESSION_STRAYS"
+        left=$(qe_session_leftovers "$QE_SESSION_LAST_DIR")
+        [ -n "$left" ] && e2e_fail "processes left behind by the session: $left"
+    fi
+    trap - EXIT INT TERM HUP
+    if [ "$E2E_FAILED" = 0 ]; then e2e_log "passed"; else e2e_log "failed (output in $E2E_OUT)"; fi
+    return "$E2E_FAILED"
+}

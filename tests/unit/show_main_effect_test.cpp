@@ -1,0 +1,263 @@
+// The main effect's numbers: camera, matrices, globe mesh, particle ring, rainbow lines.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "gfx/math.h"
+#include "show/camera.h"
+#include "show/main_effect_math.h"
+
+namespace {
+
+Camera ShowCamera()
+{
+    Camera c = {};
+    c.eye = {0.0f, -400.0f, 100.0f};
+    c.target = {0.0f, 0.0f, 0.0f};
+    c.roll = 0.3f;
+    return c;
+}
+
+}  // namespace
+
+TEST(ShowCamera, ViewMatrixKeepsTheUnnormalisedBasis)
+{
+    Camera camera = ShowCamera();
+    CameraComputeView(&camera);
+
+    Vec3 right = {g_cameraBasis.m[0][0], g_cameraBasis.m[0][1], g_cameraBasis.m[0][2]};
+    Vec3 up = {g_cameraBasis.m[1][0], g_cameraBasis.m[1][1], g_cameraBasis.m[1][2]};
+    Vec3 back = {g_cameraBasis.m[2][0], g_cameraBasis.m[2][1], g_cameraBasis.m[2][2]};
+    EXPECT_NEAR(Vec3Length(&right), 0.970143f, 1e-5);
+    EXPECT_NEAR(Vec3Length(&up), 0.970143f, 1e-5);
+    EXPECT_NEAR(Vec3Length(&back), 1.0f, 1e-6);
+    EXPECT_NEAR(right.x, 0.970143f, 1e-5);
+    EXPECT_NEAR(up.y, 0.235294f, 1e-5);
+    EXPECT_NEAR(back.y, -0.970143f, 1e-5);
+    EXPECT_NEAR(up.z, 0.941176f, 1e-5);
+
+    // Against an independent construction: view = inverse(roll x basis with the eye) with its
+    // third column negated. The eye must land on the origin of view space.
+    const float cr = std::cos(0.3f), sr = std::sin(0.3f);
+    const double r0[3] = {0.970143, 0.0, 0.0}, r1[3] = {0.0, 0.235294, 0.941176};
+    const double rows[3][3] = {
+        {cr * r0[0] + sr * r1[0], cr * r0[1] + sr * r1[1], cr * r0[2] + sr * r1[2]},
+        {-sr * r0[0] + cr * r1[0], -sr * r0[1] + cr * r1[1], -sr * r0[2] + cr * r1[2]},
+        {0.0, -0.970143, 0.242536},
+    };
+    for (int r = 0; r < 3; r++) {
+        for (int c = 0; c < 3; c++) {
+            double expected = rows[c][r] * (c == 2 ? -1.0 : 1.0);
+            EXPECT_NEAR(camera.view.m[r][c], expected, 2e-5) << "m" << r + 1 << c + 1;
+        }
+        EXPECT_EQ(camera.view.m[r][3], 0.0f);
+    }
+    EXPECT_EQ(camera.view.m[3][3], 1.0f);
+    const float eye[3] = {0.0f, -400.0f, 100.0f};
+    for (int c = 0; c < 3; c++) {
+        float atEye = eye[0] * camera.view.m[0][c] + eye[1] * camera.view.m[1][c] +
+                      eye[2] * camera.view.m[2][c] + camera.view.m[3][c];
+        EXPECT_NEAR(atEye, 0.0f, 1e-3) << "column " << c;
+    }
+    // The target lies straight ahead, at the eye's distance times |back|^2 (= 1), on +z.
+    EXPECT_NEAR(camera.view.m[3][2], 412.3106f, 1e-3);
+}
+
+TEST(ShowCamera, MatrixMultiplyMayWriteOverEitherInput)
+{
+    Matrix4 a = {{{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12}, {13, 14, 15, 16}}};
+    Matrix4 b = {{{2, 0, 0, 1}, {0, 3, 0, 0}, {1, 0, 1, 0}, {0, 0, 0, 1}}};
+    Matrix4 expected;
+    MatrixMultiply(&expected, &a, &b);
+    EXPECT_EQ(expected.m[0][0], 5.0f);   // 1*2 + 3*1
+    EXPECT_EQ(expected.m[0][3], 5.0f);   // 1*1 + 4*1
+    EXPECT_EQ(expected.m[3][1], 42.0f);  // 14*3
+
+    Matrix4 left = a, right = b;
+    MatrixMultiply(&left, &left, &b);
+    MatrixMultiply(&right, &a, &right);
+    for (int r = 0; r < 4; r++)
+        for (int c = 0; c < 4; c++) {
+            EXPECT_EQ(left.m[r][c], expected.m[r][c]);
+            EXPECT_EQ(right.m[r][c], expected.m[r][c]);
+        }
+}
+
+TEST(ShowCamera, RotationAndRigidInverseUndoEachOther)
+{
+    Matrix4 m = g_identityMatrix;
+    m.m[0][3] = 7.0f;  // the fourth column is left alone by both
+    RotationFromAngles(&m, 0.0f, 0.0f, 0.5f);
+    EXPECT_NEAR(m.m[0][0], std::cos(0.5), 1e-6);
+    EXPECT_NEAR(m.m[0][1], std::sin(0.5), 1e-6);
+    EXPECT_NEAR(m.m[1][0], -std::sin(0.5), 1e-6);
+    EXPECT_NEAR(m.m[2][2], 1.0f, 1e-6);
+    EXPECT_NEAR(m.m[0][2], 0.0f, 1e-6);
+
+    RotationFromAngles(&m, 0.4f, -0.7f, 1.1f);
+    m.m[3][0] = 10.0f; m.m[3][1] = -20.0f; m.m[3][2] = 30.0f;
+    Matrix4 inverse = m;
+    RigidInverse(&inverse);
+    EXPECT_EQ(inverse.m[0][3], 7.0f);
+    m.m[0][3] = 0.0f;
+    inverse.m[0][3] = 0.0f;
+    Matrix4 product;
+    MatrixMultiply(&product, &m, &inverse);
+    for (int r = 0; r < 4; r++)
+        for (int c = 0; c < 4; c++) EXPECT_NEAR(product.m[r][c], r == c ? 1.0f : 0.0f, 1e-5);
+}
+
+TEST(ShowGlobe, FirstBandRunsFromThePoleAndPastAFullTurn)
+{
+    static MeshVertex mesh[kGlobeVertices];
+    BuildGlobeMesh(mesh);
+    const float ring = 50.0f * std::cos(1.570796f - 0.1963495f);  // 9.7545
+    for (int j = 0; j < 16; j++) {
+        const MeshVertex& a = mesh[2 * j];
+        const MeshVertex& b = mesh[2 * j + 1];
+        double theta = j * 6.283184 / 14.9;
+        EXPECT_NEAR(a.z, 50.0f, 1e-4);
+        EXPECT_NEAR(std::hypot(a.x, a.y), 0.0f, 1e-4);
+        EXPECT_NEAR(b.x, ring * std::sin(theta), 1e-4) << j;
+        EXPECT_NEAR(b.y, ring * std::cos(theta), 1e-4) << j;
+        EXPECT_NEAR(b.z, 49.039264f, 1e-4);
+        EXPECT_FLOAT_EQ(a.u, j / 15.0f);
+        EXPECT_EQ(a.v, 0.0f);
+        EXPECT_EQ(b.v, 0.03125f);
+    }
+    // The last segment goes a little past the seam (6.3253 rad), not back to it.
+    EXPECT_GT(mesh[31].x, 0.1f);
+    // Band 15 ends at the south pole, and only the upper half of the image is used.
+    EXPECT_NEAR(mesh[511].z, -50.0f, 1e-3);
+    EXPECT_EQ(mesh[511].v, 0.5f);
+    EXPECT_EQ(mesh[32].z, mesh[1].z);  // each band starts where the last one ended
+}
+
+TEST(ShowRing, PointsComeFromTheGeneratorInAFixedOrder)
+{
+    RandomSeed(4357);
+    static TexturedVertex sprites[kRingVertices];
+    static RingPoint points[kRingSprites];
+    BuildRingSprites(sprites, points);
+    EXPECT_NEAR(points[0].x, 91.75f, 0.01);
+    EXPECT_NEAR(points[0].y, -58.03f, 0.01);
+    EXPECT_NEAR(std::hypot(points[0].x, points[0].y), 108.5604, 1e-3);
+    EXPECT_NEAR(std::atan2(points[0].y, points[0].x) + 2 * M_PI, 5.719237, 1e-5);
+    for (int q = 0; q < kRingSprites; q++) {
+        double r = std::hypot(points[q].x, points[q].y);
+        ASSERT_GE(r, 99.999);
+        ASSERT_LE(r, 200.001);
+    }
+    EXPECT_EQ(sprites[3].u, 1.0f);
+    EXPECT_EQ(sprites[3].v, 1.0f);
+    EXPECT_EQ(sprites[2].u, 0.0f);
+    EXPECT_EQ(sprites[2047].rhw, 1.0f);
+
+    uint16_t indices[kRingIndices];
+    BuildRingIndices(indices);
+    const uint16_t last[6] = {2044, 2045, 2046, 2045, 2047, 2046};
+    for (int i = 0; i < 6; i++) EXPECT_EQ(indices[kRingIndices - 6 + i], last[i]);
+}
+
+TEST(ShowRing, ProjectionDividesByZAndTakesDepthFromW)
+{
+    // A matrix whose third and fourth columns differ, so swapping Z and W would show.
+    Matrix4 m = {{{2, 0, 0, 0}, {0, 4, 0, 0}, {0, 0, 1, 1}, {6, 8, 10, 5}}};
+    RingPoint points[kRingSprites] = {};
+    points[0] = {3.0f, -1.0f};
+    static TexturedVertex out[kRingVertices];
+    ProjectRing(&m, points, out);
+    // X = 12, Y = 4, Z = 10, W = 5: k = 0.1, centre (81.2, 419.6), depth 0.8, half side 150.
+    EXPECT_FLOAT_EQ(out[0].x, 81.2f - 150.0f);
+    EXPECT_FLOAT_EQ(out[0].y, 419.6f - 150.0f);
+    EXPECT_FLOAT_EQ(out[3].x, 81.2f + 150.0f);
+    EXPECT_FLOAT_EQ(out[3].y, 419.6f + 150.0f);
+    EXPECT_FLOAT_EQ(out[1].x, out[3].x);
+    EXPECT_FLOAT_EQ(out[1].y, out[0].y);
+    for (int c = 0; c < 4; c++) EXPECT_FLOAT_EQ(out[c].z, 0.8f);
+
+    // With the show's own camera the globe's centre projects to the middle of the corner.
+    Camera camera = ShowCamera();
+    CameraComputeView(&camera);
+    Matrix4 full;
+    MatrixMultiply(&full, &g_identityMatrix, &camera.view);
+    MatrixMultiply(&full, &full, &g_cornerProjection);
+    points[1] = {0.0f, 0.0f};
+    ProjectRing(&full, points, out);
+    EXPECT_NEAR(out[4].x + 0.5f * (out[5].x - out[4].x), 80.0f, 1e-3);
+    EXPECT_NEAR(out[4].y + 0.5f * (out[6].y - out[4].y), 420.0f, 1e-3);
+}
+
+TEST(ShowLines, RainbowTableAsListed)
+{
+    EXPECT_EQ(g_rainbow[0], 0xFF0000u);
+    EXPECT_EQ(g_rainbow[1], 0xFF3000u);
+    EXPECT_EQ(g_rainbow[9], 0x00FF30u);
+    EXPECT_EQ(g_rainbow[17], 0x3F00FFu);
+    EXPECT_EQ(g_rainbow[23], 0xFF003Fu);
+    for (uint32_t c : g_rainbow) EXPECT_EQ(c >> 24, 0u);
+}
+
+TEST(ShowLines, ScrollWrapsSeveralStepsInOneLongFrame)
+{
+    struct Case {
+        float   scroll, frameTime;
+        int32_t phase;
+        float   scrollAfter;
+        int32_t phaseAfter;
+    };
+    const Case cases[] = {
+        {0.0f, 0.1f, 0, -20.0f, 0},        // 20 px: no step
+        {-30.0f, 0.05f, 0, 0.0f, 1},       // exactly -40 wraps to 0
+        {0.0f, 0.5f, 22, -20.0f, 0},       // 100 px: two steps, phase wraps past 23
+        {-10.0f, 1.0f, 5, -10.0f, 10},     // 200 px: five steps
+        {0.0f, 0.0f, 7, 0.0f, 7},
+    };
+    for (const Case& c : cases) {
+        float scroll = c.scroll;
+        int32_t phase = c.phase;
+        LineScrollStep(&scroll, &phase, c.frameTime);
+        EXPECT_FLOAT_EQ(scroll, c.scrollAfter) << c.scroll << " " << c.frameTime;
+        EXPECT_EQ(phase, c.phaseAfter) << c.scroll << " " << c.frameTime;
+        EXPECT_GT(scroll, -40.0f);
+        EXPECT_LE(scroll, 0.0f);
+    }
+
+    // A stall far longer than any frame still ends in range, and quickly.
+    float scroll = 0.0f;
+    int32_t phase = 0;
+    LineScrollStep(&scroll, &phase, 1.0e9f);
+    EXPECT_GT(scroll, -40.0f);
+    EXPECT_LE(scroll, 0.0f);
+    EXPECT_LT(phase, 24);
+}
+
+TEST(ShowLines, ColoursRepeatAfterTwentyFourWraps)
+{
+    ColourVertex first[kLineVertices], later[kLineVertices];
+    float scroll = -13.0f;
+    int32_t phase = 3;
+    BuildColourLine(first, scroll, phase, true);
+    for (int frame = 0; frame < 48; frame++) LineScrollStep(&scroll, &phase, 0.1f);  // 960 px
+    EXPECT_EQ(phase, 3);
+    EXPECT_FLOAT_EQ(scroll, -13.0f);
+    BuildColourLine(later, scroll, phase, true);
+    for (int i = 0; i < kLineVertices; i++) EXPECT_EQ(later[i].colour, first[i].colour);
+
+    // Lower line: x = 40k + scroll, y 420/421, the second row six colours on.
+    EXPECT_FLOAT_EQ(first[2].x, 27.0f);
+    EXPECT_EQ(first[2].y, 420.0f);
+    EXPECT_EQ(first[3].y, 421.0f);
+    EXPECT_EQ(first[2].colour, g_rainbow[4]);
+    EXPECT_EQ(first[3].colour, g_rainbow[10]);
+    EXPECT_EQ(first[37].colour, g_rainbow[(3 + 18 + 6) % 24]);
+    // Upper line mirrored: x = 640 - (40k + scroll), y 60/59.
+    ColourVertex upper[kLineVertices];
+    BuildColourLine(upper, -13.0f, 3, false);
+    EXPECT_FLOAT_EQ(upper[0].x, 653.0f);
+    EXPECT_FLOAT_EQ(upper[36].x, 653.0f - 720.0f);
+    EXPECT_EQ(upper[0].y, 60.0f);
+    EXPECT_EQ(upper[1].y, 59.0f);
+    EXPECT_EQ(upper[0].z, 1.0f);
+    EXPECT_EQ(upper[0].rhw, 1.0f);
+}
