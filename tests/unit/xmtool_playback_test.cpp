@@ -20,7 +20,8 @@ struct ToolRun {
 
 ToolRun Xmtool(const std::string& args, bool with_stderr = true)
 {
-    std::string cmd = std::string(QE_BINARY_DIR) + "/xmtool " + args + (with_stderr ? " 2>&1" : " 2>/dev/null");
+    std::string cmd = std::string(QE_TOOL_EMULATOR " ") + QE_BINARY_DIR + "/xmtool " + args +
+                      (with_stderr ? " 2>&1" : " 2>/dev/null");
     FILE* f = popen(cmd.c_str(), "r");
     ToolRun r{-1, ""};
     if (!f) return r;
