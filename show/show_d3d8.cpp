@@ -3,13 +3,17 @@
 #include "show/show.h"
 
 #include "gfx/device.h"
+#include "gfx/scroll_text.h"
 #include "gfx/textures.h"
 #include "shell/app.h"
+#include "shell/heap.h"
 #include "show/fade.h"
 #include "show/main_effect.h"
 #include "show/slideshow.h"
 #include "show/starfield.h"
 #include "show/title_card.h"
+
+static TextScroller* g_textScroller;  // the scroll text, owned from ShowInit to ShowRelease
 
 void ShowInit()
 {
@@ -22,7 +26,9 @@ void ShowInit()
     RunTitleCard();       // the six-second title card, with its own message loop
     MainEffectInit();     // colour lines, corner globe, particle ring: the first 1,024 random draws
     StarfieldInit();      // starfield and corner caption: the next 6,144
-    //   the TextScroller: MemAlloc'd and constructed here, owned until ShowRelease
+    // The scroll text. A failed Init leaves a scroller that draws nothing; the show goes on.
+    g_textScroller = static_cast<TextScroller*>(MemAlloc(sizeof(TextScroller)));
+    TextScrollerCreate(g_textScroller);
     LoadSlideTextures();  // the seven slide pictures
 }
 
@@ -34,8 +40,8 @@ void ShowFrame()
     }
 
     StarfieldFrame();
-    //   the text object's Render() -- with the scroll text
-    MainEffectFrame();
+    g_textScroller->Render();
+    MainEffectFrame();    // its lower line is drawn under the text's clockwise culling, which keeps it
 
     if (g_active == 0) {
         // The flag is read afresh every frame; Closing is left only through the ended flag, so a
@@ -54,7 +60,11 @@ void ShowRelease()
     // In this order (each release is safe after a partial init):
     MainEffectRelease();
     StarfieldRelease();
-    //   the text object's Release(), then MemFree of it (if it exists) -- with the scroll text
+    if (g_textScroller) {
+        g_textScroller->Release();
+        MemFree(g_textScroller);
+        g_textScroller = nullptr;
+    }
     ReleaseSlideTextures();
 }
 
