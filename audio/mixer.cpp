@@ -269,6 +269,14 @@ static void mix_voice(Voice* v, float* out, int32_t n)
                 v->level_left = static_cast<int32_t>(FloatToInt(gl * 255.0f * 256.0f));
                 v->level_right = static_cast<int32_t>(FloatToInt(gr * 255.0f * 256.0f));
                 v->ramp_remaining -= run;
+            } else if (v->volume_left == 0 && v->volume_right == 0) {
+                // Silent at both gains (a note faded out, still looping): it would add only zeros,
+                // so only its position moves, by the same run of even steps in one multiplication.
+                uint64_t p32 = (static_cast<uint64_t>(static_cast<uint32_t>(pos)) << 32) | frac;
+                uint64_t s32 = (static_cast<uint64_t>(static_cast<uint32_t>(step)) << 32) | step_even;
+                p32 += static_cast<uint64_t>(run) * s32;
+                pos = static_cast<intptr_t>(static_cast<int32_t>(p32 >> 32));
+                frac = static_cast<uint32_t>(p32);
             } else {
                 float gl = static_cast<float>(v->volume_left) * kInv255;
                 float gr = static_cast<float>(v->volume_right) * kInv255;

@@ -406,3 +406,37 @@ TEST_F(Mixer, TwoFullScaleVoicesInPhaseReachTheClamp)
 }
 
 }  // namespace
+
+TEST_F(Mixer, SilentVoicesMoveAsIfTheyWereMixed)
+{
+    // A voice at zero gains adds nothing, but its position, direction and end must come out as if
+    // every frame had been stepped: compare with the same voices at an audible gain.
+    TestSample fwd(ramp_data(300, -9000, 61), 2, 40, 250);
+    TestSample pong(ramp_data(200, 8000, -77), 4, 30, 90);
+    TestSample once(ramp_data(1500, -15000, 19));
+    auto setup = [&](int32_t gain) {
+        reset_voices();
+        steady_voice(0, &fwd.s, 3, 0x12345679u, 1, 0x5EADBEEFu, gain, gain);
+        steady_voice(5, &pong.s, 31, 0x9ABCDEF1u, 0, 0xBB000001u, gain, gain);
+        steady_voice(17, &pong.s, 80, 0x40000000u, 3, 0x10000000u, gain, gain, 2);
+        steady_voice(63, &once.s, 0, 0, 0, 0xC0000001u, gain, gain);
+    };
+    const int total = 884 * 3;
+    std::vector<float> block(2 * total, 0.0f);
+    setup(100);
+    for (int done = 0; done < total; done += 883) mix_voices(block.data() + 2 * done, std::min(883, total - done));
+    Voice heard[4] = {g_voices[0], g_voices[5], g_voices[17], g_voices[63]};
+
+    setup(0);
+    std::fill(block.begin(), block.end(), 0.0f);
+    for (int done = 0; done < total; done += 883) mix_voices(block.data() + 2 * done, std::min(883, total - done));
+    const int slots[4] = {0, 5, 17, 63};
+    for (int i = 0; i < 4; i++) {
+        const Voice& v = g_voices[slots[i]];
+        EXPECT_EQ(v.position, heard[i].position) << "slot " << slots[i];
+        EXPECT_EQ(v.position_fraction, heard[i].position_fraction) << "slot " << slots[i];
+        EXPECT_EQ(v.direction, heard[i].direction) << "slot " << slots[i];
+        EXPECT_EQ(v.sample, heard[i].sample) << "slot " << slots[i];
+    }
+    for (float x : block) ASSERT_EQ(x, 0.0f);
+}
