@@ -217,17 +217,29 @@ qe_screenshot() {
     return 1
 }
 
-# qe_activate_window WINDOW: makes an X window the active one (asking the window manager again
-# while it has not happened). openbox does not always activate a full-screen window that maps
-# while the display mode changes, and keys go to the focused window.
+# qe_activate_window WINDOW: makes an X window the active one and gives it the input focus, asking
+# again while it has not happened. openbox does not always activate a full-screen window that maps
+# while the display mode changes; at times it marks it active while the focus stays elsewhere
+# (Wine's own request for the focus can come with an outdated time). Keys go to the focus.
 qe_activate_window() {
     local try
     for try in 1 2 3 4 5 6 7 8 9 10; do
-        [ "$(xdotool getactivewindow 2>/dev/null </dev/null)" = "$1" ] && return 0
+        qe_window_focused "$1" && return 0
         wmctrl -i -a "$1" </dev/null 2>/dev/null || xdotool windowactivate "$1" </dev/null 2>/dev/null
         sleep 0.2
+        qe_window_focused "$1" && return 0
+        xdotool windowfocus "$1" </dev/null 2>/dev/null
+        sleep 0.1
     done
-    [ "$(xdotool getactivewindow 2>/dev/null </dev/null)" = "$1" ]
+    qe_window_focused "$1"
+}
+
+# qe_window_focused WINDOW: true when WINDOW is the active window and holds the input focus.
+qe_window_focused() {
+    local w
+    w=$(printf '%d' "$1" 2>/dev/null) || return 1
+    [ "$(xdotool getactivewindow 2>/dev/null </dev/null)" = "$w" ] &&
+        [ "$(xdotool getwindowfocus 2>/dev/null </dev/null)" = "$w" ]
 }
 
 qe_session_stop() {
