@@ -72,24 +72,6 @@ static void reset_voices()
     }
 }
 
-// Puts the player at the start of its song and binds channel i to voice i.
-static void reset_playback(PlayerState* p)
-{
-    PlayerStoreGlobalVolume(p, p->initial_global_volume);
-    p->next_order = -1;
-    p->next_row = -1;
-    p->speed = p->default_speed;
-    p->row = 0;
-    p->order_position = 0;
-    p->tick_samples_left = 0;
-    p->tick = 0;
-    p->elapsed_ms = 0;
-    player_set_bpm(p, p->default_bpm);
-    int32_t channels = p->channel_count < 0 ? 0 : p->channel_count > CHANNEL_COUNT ? int32_t(CHANNEL_COUNT) : p->channel_count;
-    memset(g_channels, 0, channels * sizeof(ChannelState));
-    for (int32_t i = 0; i < channels; i++) g_channels[i].voice = &g_voices[i];
-}
-
 static void allocate_buffers()
 {
     g_slice_positions = static_cast<SlicePosition*>(MemCalloc(g_slice_count, sizeof(SlicePosition)));
@@ -219,7 +201,7 @@ bool audio_start(PlayerState* player)
     if (!wave_device_is_open()) return false;
     // A second start finds the voices of the earlier playback: clear them as audio_open does.
     reset_voices();
-    reset_playback(player);
+    player_reset(player);  // the start of the song, channel i on voice i
     g_audio_player = player;
     allocate_buffers();
     wave_device_prepare(g_ring, static_cast<uint32_t>(g_ring_frames) * 4);
@@ -293,7 +275,7 @@ bool audio_render_begin(PlayerState* player, int32_t rate)
     if (!player || g_audio_player || wave_device_is_open()) return false;
     if (!audio_set_rate(rate)) return false;
     reset_voices();
-    reset_playback(player);
+    player_reset(player);  // the start of the song, channel i on voice i
     g_audio_player = player;
     allocate_buffers();
     g_write_slice = 0;

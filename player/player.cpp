@@ -49,7 +49,7 @@ void player_set_bpm(PlayerState* player, int32_t bpm)
 
 void player_reset(PlayerState* player)
 {
-    player->global_volume = player->initial_global_volume;
+    PlayerStoreGlobalVolume(player, player->initial_global_volume);
     player->next_row = -1;
     player->next_order = -1;
     player->speed = player->default_speed;
