@@ -5,7 +5,8 @@
 
 #include <d3d8.h>
 
-extern IDirect3DDevice8*  g_device;             // the one device, made by the device set-up
+#include "gfx/device.h"                         // g_device: every texture is made on it
+
 extern IDirect3DTexture8* g_slideTextures[7];   // slide i of the embedded data; null until loaded
 
 // Makes a managed texture of the given size and format and copies the pixels in: raw rows of

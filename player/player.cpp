@@ -109,6 +109,24 @@ void player_tick(PlayerState* player)
     if (player->tick >= player->speed) player->tick = 0;
 }
 
+// A voice that a channel left at a trigger plays on at zero gain until its sample ends (a looped
+// sample: for ever). Once the mixer has ramped it down it adds nothing to the mix but still costs
+// as much as a sounding voice, so it is released at the end of the next tick: the output stays the
+// same sample for sample, and the slot is only ever reused by copying the channel's other voice.
+static void release_faded_twins(int32_t channels)
+{
+    for (int32_t c = 0; c < channels; c++) {
+        Voice* v = g_channels[c].voice;
+        if (!v) continue;
+        int32_t slot = static_cast<int32_t>(v - g_voices);
+        if (slot < 0 || slot >= MIXED_VOICES) continue;
+        Voice* old = &g_voices[slot < 32 ? slot + 32 : slot - 32];
+        if (old->sample && old->volume_left == 0 && old->volume_right == 0 && old->ramp_remaining == 0 &&
+            old->level_left == 0 && old->level_right == 0)
+            old->sample = nullptr;
+    }
+}
+
 void process_row(PlayerState* player)
 {
     player->next_row = -1;
@@ -125,6 +143,7 @@ void process_row(PlayerState* player)
 
     int32_t n = channels_played(player);
     for (int32_t c = 0; c < n; c++) row_step(player, &g_channels[c], &cells[c]);
+    release_faded_twins(n);
 }
 
 void process_tick(PlayerState* player)
@@ -134,4 +153,5 @@ void process_tick(PlayerState* player)
     if (g_row_player == player && !cells) return;  // the row tick skipped a pattern without cells
     int32_t n = channels_played(player);
     for (int32_t c = 0; c < n; c++) tick_step(player, &g_channels[c], cells ? &cells[c] : &g_empty_cell);
+    release_faded_twins(n);
 }

@@ -5,7 +5,10 @@
 
 #include <objbase.h>
 
+#include "audio/audio.h"
 #include "gfx/device.h"
+#include "module/stream.h"
+#include "player/player.h"
 #include "shell/app.h"
 #include "shell/frame_clock.h"
 #include "show/show.h"
@@ -82,8 +85,8 @@ void RenderFrame()
 void AppShutdown()
 {
     if (g_device) ShowRelease();
-    // Sound: here player_free(g_player) when g_player is set (it stops playback and waits for the
-    // audio thread first), then audio_close() always -- they arrive with the sound subsystems.
+    if (g_player) { player_free(g_player); g_player = nullptr; }  // waits for the audio thread, stops playback
+    audio_close();  // always, whether or not the device was opened
     if (g_device) { g_device->Release(); g_device = nullptr; }
     if (g_d3d)    { g_d3d->Release();    g_d3d = nullptr; }
     CoUninitialize();
@@ -112,12 +115,14 @@ void AppMain()
     InitDirect3D();  // no device: it has called AppShutdown itself
     ShowInit();      // the title card plays here, in silence, then the show's resources are built
 
-    // Sound, in this order, when the sound subsystems land:
-    //   set_module_io(memory_open, memory_close, memory_read, memory_seek, memory_tell);
-    //   if (!audio_open(44100, 0)) AppShutdown();
-    //   g_player = player_load(0, 0);
-    //   ShowWindow(g_window, SW_SHOWDEFAULT); UpdateWindow(g_window);
-    //   if (!g_player) AppShutdown(); else audio_start(g_player);   (its result is ignored)
+    // Sound: the callbacks must be in place before audio_open, which refuses to open without them.
+    set_module_io(memory_open, memory_close, memory_read, memory_seek, memory_tell);
+    if (!audio_open(44100, 0)) AppShutdown();
+    g_player = player_load(0, 0);
+    ShowWindow(g_window, SW_SHOWDEFAULT);
+    UpdateWindow(g_window);
+    if (!g_player) AppShutdown();
+    audio_start(g_player);  // pre-renders the whole ring, then the device and the audio thread run
 
     FrameClockReset();  // the first frame's time counts from here, not from the title card
     MainLoop(RenderFrame);

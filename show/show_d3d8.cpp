@@ -3,8 +3,17 @@
 #include "show/show.h"
 
 #include "gfx/device.h"
+#include "gfx/scroll_text.h"
+#include "gfx/textures.h"
 #include "shell/app.h"
+#include "shell/heap.h"
 #include "show/fade.h"
+#include "show/main_effect.h"
+#include "show/slideshow.h"
+#include "show/starfield.h"
+#include "show/title_card.h"
+
+static TextScroller* g_textScroller;  // the scroll text, owned from ShowInit to ShowRelease
 
 void ShowInit()
 {
@@ -14,42 +23,49 @@ void ShowInit()
     g_device->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_LINEAR);
     g_device->SetRenderState(D3DRS_LIGHTING, FALSE);  // no effect lights anything
 
-    // Then, in this order, as the effects arrive:
-    //   RunTitleCard();                  the six-second title card, with its own message loop
-    //   MainEffectInit();                colour lines, corner globe, particle ring
-    //   StarfieldInit();                 starfield and corner caption
-    //   the TextScroller: MemAlloc'd and constructed here, owned until ShowRelease
-    //   LoadSlideTextures();             the seven slide pictures
+    RunTitleCard();       // the six-second title card, with its own message loop
+    MainEffectInit();     // colour lines, corner globe, particle ring: the first 1,024 random draws
+    StarfieldInit();      // starfield and corner caption: the next 6,144
+    // The scroll text. A failed Init leaves a scroller that draws nothing; the show goes on.
+    g_textScroller = static_cast<TextScroller*>(MemAlloc(sizeof(TextScroller)));
+    TextScrollerCreate(g_textScroller);
+    LoadSlideTextures();  // the seven slide pictures
 }
 
 void ShowFrame()
 {
     if (g_showEnded) {
-        // EndSequenceFrame() goes here with the end card; until then the screen stays black.
+        EndSequenceFrame();  // slideshow and end card on black; posts the quit after 7 s
         return;
     }
 
-    // StarfieldFrame(); the text object's Render(); MainEffectFrame();  -- as the effects arrive
+    StarfieldFrame();
+    g_textScroller->Render();
+    MainEffectFrame();    // its lower line is drawn under the text's clockwise culling, which keeps it
 
     if (g_active == 0) {
         // The flag is read afresh every frame; Closing is left only through the ended flag, so a
         // later activation does not bring the show back.
         g_showEnded = ClosingFadeStep();
-        // EndSequenceFrame() goes here (slideshow and end card above the overlay). Until the end
-        // card exists nothing posts the quit: the program stays black until it is closed.
+        EndSequenceFrame();  // slideshow and end card above the overlay; posts the quit after 7 s
         return;
     }
 
-    // SlideshowFrame();  -- as the slideshow arrives
+    SlideshowFrame();
     if (!g_openingDone) g_openingDone = OpeningFadeStep();
 }
 
 void ShowRelease()
 {
-    // In this order, as the effects arrive (each release is safe after a partial init):
-    //   MainEffectRelease(); StarfieldRelease();
-    //   the text object's Release(), then MemFree of it (if it exists);
-    //   ReleaseSlideTextures();
+    // In this order (each release is safe after a partial init):
+    MainEffectRelease();
+    StarfieldRelease();
+    if (g_textScroller) {
+        g_textScroller->Release();
+        MemFree(g_textScroller);
+        g_textScroller = nullptr;
+    }
+    ReleaseSlideTextures();
 }
 
 void DrawFadeOverlay()

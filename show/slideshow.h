@@ -39,3 +39,11 @@ EndPhase EndCardLook(float t, uint32_t* colour, QuadVertex quad[4]);
 
 // The end timer moves on by the frame time; true once it has passed 7 seconds (every frame after).
 bool EndTimerAdvance(float* timer, float frameTime);
+
+// The drawing half (slideshow_d3d8.cpp) and its state.
+extern SlideshowState g_slideshow;    // from g_slideshowStart; never reset
+extern QuadVertex     g_slideQuad[4]; // shared by slides and end card; x moved by the end sequence
+extern float          g_endTimer;     // seconds since the first closing frame
+
+void SlideshowFrame();                // the slide, the next one fading in over it; moves the timer
+void EndSequenceFrame();              // slideshow, end card over it, and the quit after 7 s

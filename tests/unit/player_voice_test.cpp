@@ -8,6 +8,7 @@
 #include "audio/voice.h"
 #include "player/channel.h"
 #include "player/step.h"
+#include "support/test_module.h"
 
 namespace {
 
@@ -162,4 +163,30 @@ TEST_F(VoiceUpdate, TriggerMovesASoundingNoteToTheTwinAndBack)
     EXPECT_EQ(g_voices[3].index, 3);
     EXPECT_EQ(g_voices[3].position, 0);
     EXPECT_EQ(g_voices[35].volume_left, 0);
+}
+
+namespace {
+ChannelState& Ch(int c) { return g_channels[c]; }
+}  // namespace
+
+TEST(VoiceRelease, TheLeftVoiceIsReleasedOnceItsRampDownIsOver)
+{
+    TestModule m(1, {4}, 2);
+    int i = m.add_instrument();
+    m.set(0, 0, 0, 49, i);
+    m.set(0, 1, 0, 49, i);
+    m.start();
+    m.tick();
+    m.tick();
+    g_voices[0].level_left = g_voices[0].level_right = 32768;  // sounding, as the mixer leaves it
+    m.tick();  // row 1: the note moves to voice 32, voice 0 ramps down
+    ASSERT_EQ(Ch(0).voice, &g_voices[32]);
+    EXPECT_EQ(g_voices[0].sample, &m.sample_of(i));
+    m.tick();
+    EXPECT_EQ(g_voices[0].sample, &m.sample_of(i));  // the mixer has not ramped it down yet
+    g_voices[0].level_left = g_voices[0].level_right = 0;  // what the mixer leaves after the ramp
+    g_voices[0].ramp_remaining = 0;
+    m.tick();
+    EXPECT_EQ(g_voices[0].sample, nullptr);
+    EXPECT_NE(g_voices[32].sample, nullptr);
 }

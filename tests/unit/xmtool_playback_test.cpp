@@ -20,7 +20,8 @@ struct ToolRun {
 
 ToolRun Xmtool(const std::string& args, bool with_stderr = true)
 {
-    std::string cmd = std::string(QE_BINARY_DIR) + "/xmtool " + args + (with_stderr ? " 2>&1" : " 2>/dev/null");
+    std::string cmd = std::string(QE_TOOL_EMULATOR " ") + QE_BINARY_DIR + "/xmtool " + args +
+                      (with_stderr ? " 2>&1" : " 2>/dev/null");
     FILE* f = popen(cmd.c_str(), "r");
     ToolRun r{-1, ""};
     if (!f) return r;
@@ -181,4 +182,13 @@ TEST(XmtoolRender, BadArguments)
     for (const char* args : bad) EXPECT_EQ(Xmtool(args).status, 2) << args;
     ToolRun r = Xmtool("render /nonexistent.xm -o -");
     EXPECT_EQ(r.status, 1);
+}
+
+TEST(XmtoolRender, RawFileByItsName)
+{
+    std::string path = TempModule("two.xm", TwoPatterns());
+    std::string raw = std::string(QE_BINARY_DIR) + "/xmtool_playback_two.raw";
+    ASSERT_EQ(Xmtool("render " + path + " --loops 1 -o " + raw).status, 0);
+    ToolRun out = Xmtool("render " + path + " --loops 1 -o -", false);
+    EXPECT_EQ(ReadFile(raw), out.out);
 }

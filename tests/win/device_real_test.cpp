@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "gfx/device.h"
 #include "shell/app.h"
@@ -74,6 +75,40 @@ TEST(RealDevice, ChoosesAFullScreenModeAndRunsTheFades)
     g_device->GetTextureStageState(0, D3DTSS_MIPFILTER, &filter);
     EXPECT_EQ(lighting, 0u);
     EXPECT_EQ(filter, DWORD{ D3DTEXF_LINEAR });
+
+    // The overlay darkens what is beneath by (1 - alpha / 255), and its colour stays black.
+    IDirect3DSurface8* back = nullptr;
+    IDirect3DSurface8* copy = nullptr;
+    ASSERT_EQ(g_device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    ASSERT_EQ(g_device->CreateImageSurface(640, 480, D3DFMT_X8R8G8B8, &copy), D3D_OK);
+    struct { float level; uint32_t pixel; } overlays[] = {
+        { 0.0f, 0xFFFFFF }, { 0.5f, 0x7F7F7F }, { 0.25f, 0xBFBFBF }, { 1.0f, 0x000000 },
+    };
+    for (auto& o : overlays) {
+        g_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+        g_device->BeginScene();
+        g_fadeLevel = o.level;
+        DrawFadeOverlay();
+        g_device->EndScene();
+        ASSERT_EQ(g_device->CopyRects(back, nullptr, 0, copy, nullptr), D3D_OK);
+        D3DLOCKED_RECT lr;
+        ASSERT_EQ(copy->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+        const uint8_t* bits = static_cast<const uint8_t*>(lr.pBits);
+        for (int y : { 0, 240, 479 }) {
+            for (int x : { 0, 320, 639 }) {
+                uint32_t px = reinterpret_cast<const uint32_t*>(bits + y * lr.Pitch)[x] & 0xFFFFFF;
+                for (int shift = 0; shift < 24; shift += 8) {
+                    int got = static_cast<int>(px >> shift & 0xFF);
+                    int want = static_cast<int>(o.pixel >> shift & 0xFF);
+                    EXPECT_LE(abs(got - want), 1) << "level " << o.level << " at " << x << "," << y;
+                }
+            }
+        }
+        copy->UnlockRect();
+    }
+    copy->Release();
+    back->Release();
+    FadeReset();
 
     // The opening fade takes two seconds of frame time; then Escape's closing fade another two.
     g_active = 1;

@@ -15,9 +15,6 @@
 #include "support/d3d8_stubs.h"
 #include "support/test_device.h"
 
-// Until the device set-up is linked in, the tests provide the device pointer the textures use.
-IDirect3DDevice8* g_device;
-
 namespace {
 
 // ---- recording fakes ------------------------------------------------------------------------------

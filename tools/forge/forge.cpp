@@ -2,8 +2,10 @@
 // DejaVu fonts: the title card, seven slides, the globe, the spark and the corner caption; encodes
 // them in the formats the program embeds and draws a contact sheet of them all.
 // Native only. Usage: forge ASSET_DIR CONTACT_SHEET.png   (prints the PSNR of every slide)
-// The output is the same, byte for byte, on every run: nothing here reads a clock or a random
-// source, and all arithmetic is the deterministic kind described in canvas.h.
+// The output is the same, byte for byte, on every run and with either compiler: nothing here reads
+// a clock or a random source, all arithmetic is the deterministic kind described in canvas.h, and
+// every draw from a Scatter sits in a statement of its own (the order in which a call's arguments
+// are evaluated differs between compilers). Lettering depends on the FreeType of the build machine.
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -162,7 +164,9 @@ Canvas SlideCoals()
     for (int i = 0; i < 16; i++) {
         double x = cx + (s.Next() - 0.5) * 120, y = cy - 22 - s.Next() * 110;
         double len = 3 + s.Next() * 6;
-        AddSpark(&c, x - (s.Next() - 0.5) * 4, y + len, x, y, 1.0, Hex(0xffa040) * (0.5 + s.Next() * 0.6));
+        double lean = (s.Next() - 0.5) * 4;                 // one draw per statement: the order is fixed
+        double bright = 0.5 + s.Next() * 0.6;
+        AddSpark(&c, x - lean, y + len, x, y, 1.0, Hex(0xffa040) * bright);
     }
     Stars(&c, 83, 70, 100, 30);
     Vignette(&c, 0.5);
@@ -194,17 +198,27 @@ Canvas SlideSparks()
     // The fire, hidden behind the hill, lights the air above it.
     AddGlow(&c, 128, 236, 130, Hex(0x6a1c06) * 0.8);
     AddGlow(&c, 128, 236, 50, Hex(0xff7020) * 0.7);
+    // Sparks on curling paths: a bright head and a fading trail below it, smaller and redder as
+    // they climb, until the highest are hard to tell from the stars.
     Scatter s{97};
-    for (int i = 0; i < 95; i++) {
+    for (int i = 0; i < 110; i++) {
         double rise = s.Next();
         rise = rise * rise;
-        double y = 228 - rise * 215;
-        double x = 128 + (s.Next() - 0.5) * (20 + rise * 210) + FSin(rise * 9 + i) * 8 * rise;
-        double heat = 1 - rise * 0.8;
-        double len = 4 + heat * 10 * s.Next();
-        double drift = (s.Next() - 0.5) * 5;
-        Rgb colour = MixRgb(Hex(0xff4a10), Hex(0xffd080), s.Next() * heat) * (0.35 + heat * 0.9);
-        AddSpark(&c, x - drift, y + len, x, y, 0.8 + heat * 0.7, colour);
+        double y = 226 - rise * 215;
+        double x = 128 + (s.Next() - 0.5) * (16 + rise * 220);
+        double heat = 1 - rise * 0.85;
+        double len = 6 + heat * 18 * (0.4 + s.Next());
+        double curl = (s.Next() - 0.5) * 2, phase = s.Next() * 6.28;
+        Rgb colour = MixRgb(Hex(0xff4a10), Hex(0xffd890), s.Next() * heat);
+        double size = 0.75 + heat * 0.55;
+        int steps = static_cast<int>(len * 2);
+        for (int k = steps; k >= 0; k--) {
+            double f = static_cast<double>(k) / steps;          // 0 head .. 1 tail end
+            double px = x + curl * 5 * FSin(phase + f * 2.5) * f, py = y + f * len;
+            double fade = (1 - f) * (1 - f);
+            AddGlow(&c, px, py, size, colour * (fade * 0.22 * (0.4 + heat)));
+        }
+        AddGlow(&c, x, y, size * 1.5, colour * (0.35 + heat * 0.7));
     }
     Vignette(&c, 0.35);
     return c;
@@ -382,7 +396,8 @@ Canvas SlideCity()
             for (int n = 0; n < 10; n++) {
                 double a = ia + 0.5 + 0.15 + w.Next() * 0.7, b = ib + 0.5 + 0.15 + w.Next() * 0.7;
                 Rgb colour = MixRgb(Hex(0xffa850), Hex(0xd8e0ff), w.Next() < 0.25 ? 1.0 : 0.0);
-                place(a, b, 0.12 + w.Next() * 0.1, colour * (0.15 + w.Next() * 0.45));
+                double size = 0.12 + w.Next() * 0.1;        // one draw per statement: the order is fixed
+                place(a, b, size, colour * (0.15 + w.Next() * 0.45));
             }
     // The glow the lights throw up into the air above the streets.
     Mask air(256, 256);
@@ -455,9 +470,10 @@ Canvas SlideLava()
 Rgb AuroraSky(double x, double y)
 {
     double t = y / 150;
-    Rgb sky = MixRgb(Hex(0x02030a), Hex(0x0c1632), SmoothStep(0.0, 1.0, t));
+    Rgb sky = MixRgb(Hex(0x02030a), Hex(0x0c1230), SmoothStep(0.0, 0.8, t));
+    sky = MixRgb(sky, Hex(0x24142a), SmoothStep(0.75, 1.1, t));
     // Curtains: a wavy lower edge; rays stretch up from it and fade.
-    double edge = 100 + (Fbm(x * 0.008, 0.5, 211, 3) - 0.5) * 70 + FSin(x * 0.03) * 8;
+    double edge = 122 + (Fbm(x * 0.008, 0.5, 211, 3) - 0.5) * 50 + FSin(x * 0.03) * 8;
     double above = edge - y;
     if (above > -4) {
         double rays = 0.35 + 0.65 * Fbm(x * 0.09 + above * 0.004, above * 0.002, 223, 3);
@@ -473,19 +489,19 @@ Rgb AuroraSky(double x, double y)
 Canvas SlideAurora()
 {
     Canvas c = NewSlide();
-    const double shore = 168;
+    const double shore = 166;
     Canvas sky(256, 256);
     Shade(&sky, 2, [&](double x, double y) { return AuroraSky(x, y); });
     Stars(&sky, 233, 140, 168, 60);
     // Mountains against the sky, the lake mirrors both, a small fire on the shore.
-    auto ridge = [](double x) { return 140 - Fbm(x * 0.012, 4.4, 239, 5) * 55 + std::fabs(x - 150) * 0.05; };
+    auto ridge = [](double x) { return 158 - Fbm(x * 0.012, 4.4, 239, 5) * 42 + std::fabs(x - 150) * 0.04; };
     Shade(&c, 2, [&](double x, double y) {
         int32_t ix = x < 0 ? 0 : x > 255 ? 255 : static_cast<int32_t>(x);
         if (y < shore) {
             int32_t iy = static_cast<int32_t>(y);
             Rgb col = sky.at(ix, iy);
             double r = ridge(x);
-            if (y > r) col = MixRgb(col, Hex(0x05060c) + Hex(0x1c0a10) * SmoothStep(r, shore, y), SmoothStep(r - 0.6, r + 0.6, y));
+            if (y > r) col = MixRgb(col, Hex(0x040509) + Hex(0x0c0a16) * SmoothStep(r, shore, y), SmoothStep(r - 0.6, r + 0.6, y));
             return col;
         }
         double depth = y - shore;
@@ -497,7 +513,7 @@ Canvas SlideAurora()
         Rgb col = sky.at(rx, ry);
         if (my > ridge(x + ripple)) col = Hex(0x04050a);
         double streak = SmoothStep(0.6, 0.9, Noise(x * 0.02, depth * 0.6, 251));
-        col = col * (0.7 + 0.2 * streak);
+        col = col * (0.72 + 0.2 * streak);
         return MixRgb(col, Hex(0x02030a), SmoothStep(0, 90, depth) * 0.4);
     });
     AddGlow(&c, 70, shore - 1, 22, Hex(0xff6a1a) * 0.6);
@@ -691,13 +707,25 @@ int main(int argc, char** argv)
     }
 
     // Contact sheet: title and slides as the program shows them, then globe, spark and caption enlarged.
-    const int32_t cell = 256, gap = 16, cols = 4;
-    Canvas sheet(gap + cols * (cell + gap), gap + 3 * (cell + gap));
+    const int32_t cell = 256, gap = 16, label = 22, cols = 4;
+    Canvas sheet(gap + cols * (cell + gap), gap + 3 * (cell + gap + label));
     for (Rgb& p : sheet.px) p = Hex(0x101218);
     auto place = [&](int index, int32_t* x, int32_t* y) {
         *x = gap + (index % cols) * (cell + gap);
-        *y = gap + (index / cols) * (cell + gap);
+        *y = gap + (index / cols) * (cell + gap + label);
     };
+    static const char* const kLabels[11] = {
+        "title card (R5G6B5)", "slide 0: the last coals", "slide 1: sparks into stars", "slide 2: a window in the snow",
+        "slide 3: the end card", "slide 4: a city at dusk", "slide 5: lava cooling", "slide 6: aurora over a lake",
+        "globe (A4R4G4B4) x4", "spark (R5G6B5) x8", "caption, rows 0-39, x2",
+    };
+    Mask labels(sheet.width, sheet.height);
+    for (int i = 0; i < 11; i++) {
+        int32_t lx, ly;
+        place(i, &lx, &ly);
+        DrawText(&labels, kSans, 12, kLabels[i], lx, ly + cell + 15);
+    }
+    Composite(&sheet, labels, Hex(0xb8b0a8), 1.0);
     int32_t x, y;
     place(0, &x, &y);
     Blit(&sheet, From16(titlePixels, false), 256, 256, 1, 256, x, y);

@@ -108,12 +108,14 @@ int xmtool_render(int argc, char** argv)
     }
     if (!seconds && !loops) loops = 1;  // by default the song once, up to its jump back
     std::string out_path = out_name ? out_name : default_output(file);
-    bool raw = out_path == "-";
+    bool to_stdout = out_path == "-";
+    // Raw frames on stdout, or in a file named *.raw; a WAV file otherwise.
+    bool raw = to_stdout || (out_path.size() > 4 && out_path.compare(out_path.size() - 4, 4, ".raw") == 0);
 
     PlayerState* p = xmtool_load(file);
     if (!p) return 1;
 
-    FILE* out = raw ? stdout : fopen(out_path.c_str(), "wb");
+    FILE* out = to_stdout ? stdout : fopen(out_path.c_str(), "wb");
     if (!out) {
         fprintf(stderr, "xmtool: %s: cannot write: %s\n", out_path.c_str(), strerror(errno));
         player_free(p);
@@ -127,7 +129,7 @@ int xmtool_render(int argc, char** argv)
 
     if (!audio_render_begin(p, static_cast<int32_t>(rate))) {
         fprintf(stderr, "xmtool: render: cannot start the renderer at %lld Hz\n", static_cast<long long>(rate));
-        if (!raw) fclose(out);
+        if (!to_stdout) fclose(out);
         player_free(p);
         return 1;
     }
@@ -179,16 +181,16 @@ int xmtool_render(int argc, char** argv)
         wav_header(header, static_cast<int32_t>(rate), written);
         ok = fseek(out, 0, SEEK_SET) == 0 && fwrite(header, 1, sizeof header, out) == sizeof header;
     }
-    if (raw) ok = fflush(out) == 0 && ok;
+    if (to_stdout) ok = fflush(out) == 0 && ok;
     else ok = fclose(out) == 0 && ok;
     player_free(p);
     if (!ok) {
-        fprintf(stderr, "xmtool: %s: write failed: %s\n", raw ? "(stdout)" : out_path.c_str(), strerror(errno));
+        fprintf(stderr, "xmtool: %s: write failed: %s\n", to_stdout ? "(stdout)" : out_path.c_str(), strerror(errno));
         return 1;
     }
     double audio = static_cast<double>(written) / rate;
     fprintf(stderr, "xmtool: rendered %.2f s (%lld frames at %lld Hz) to %s in %.3f s: %.0fx real time\n", audio,
-            static_cast<long long>(written), static_cast<long long>(rate), raw ? "stdout (raw)" : out_path.c_str(),
+            static_cast<long long>(written), static_cast<long long>(rate), to_stdout ? "stdout (raw)" : out_path.c_str(),
             elapsed, elapsed > 0 ? audio / elapsed : 0.0);
     return 0;
 }

@@ -1,0 +1,404 @@
+// The show's Direct3D layer against a recording fake device: which states each draw sees, what
+// is put back afterwards, the viewports, the buffers' creation, and the end of the show.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <d3d8.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "gfx/device.h"
+#include "gfx/math.h"
+#include "gfx/textures.h"
+#include "shell/frame_clock.h"
+#include "show/main_effect.h"
+#include "show/slideshow.h"
+#include "show/starfield.h"
+#include "show/title_card.h"
+#include "support/recording_device.h"
+
+using namespace recording;
+
+namespace {
+
+// The device global points at a fresh recording device for the length of one test.
+class ShowEffects : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved_ = g_device;
+        g_device = &device_;
+    }
+    void TearDown() override { g_device = saved_; }
+
+    RecordingDevice device_;
+    IDirect3DDevice8* saved_ = nullptr;
+};
+
+bool QuitPosted()
+{
+    MSG msg;
+    return PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
+}
+
+uint32_t ColourOf(const DrawRecord& d, int vertex)
+{
+    uint32_t c;
+    std::memcpy(&c, d.vertices.data() + vertex * d.stride + 16, 4);
+    return c;
+}
+
+float FloatAt(const DrawRecord& d, int vertex, int field)
+{
+    float f;
+    std::memcpy(&f, d.vertices.data() + vertex * d.stride + field * 4, 4);
+    return f;
+}
+
+}  // namespace
+
+TEST_F(ShowEffects, MainEffectBuffersStatesAndViewports)
+{
+    RandomSeed(4357);
+    for (int i = 0; i < 1024; i++) Random();
+    const int32_t afterRing = Random();
+    RandomSeed(4357);
+    MainEffectInit();
+    EXPECT_EQ(Random(), afterRing);  // exactly 1,024 draws
+
+    ASSERT_EQ(device_.vertexBuffers.size(), 2u);
+    FakeVertexBuffer* mesh = device_.vertexBuffers[0];
+    FakeVertexBuffer* ring = device_.vertexBuffers[1];
+    EXPECT_EQ(mesh->bytes.size(), 10240u);
+    EXPECT_EQ(mesh->usage, DWORD(D3DUSAGE_WRITEONLY));
+    EXPECT_EQ(mesh->fvf, 0x102u);
+    EXPECT_EQ(mesh->pool, D3DPOOL_MANAGED);
+    EXPECT_EQ(ring->bytes.size(), 49152u);
+    EXPECT_EQ(ring->usage, DWORD(D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC));
+    EXPECT_EQ(ring->fvf, 0x104u);
+    EXPECT_EQ(ring->pool, D3DPOOL_SYSTEMMEM);
+    ASSERT_EQ(device_.indexBuffers.size(), 1u);
+    EXPECT_EQ(device_.indexBuffers[0]->bytes.size(), 6144u);
+    EXPECT_EQ(device_.indexBuffers[0]->format, D3DFMT_INDEX16);
+    ASSERT_EQ(device_.textures.size(), 2u);  // spark first, then globe
+    EXPECT_EQ(device_.textures[0]->surface.format, D3DFMT_R5G6B5);
+    EXPECT_EQ(device_.textures[0]->surface.width, 32u);
+    EXPECT_EQ(device_.textures[1]->surface.format, D3DFMT_A4R4G4B4);
+    EXPECT_EQ(device_.textures[1]->surface.width, 64u);
+    FakeTexture* spark = device_.textures[0];
+    FakeTexture* globe = device_.textures[1];
+
+    // The scroll text leaves clockwise culling behind; the lower line must survive it.
+    device_.SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
+    device_.Forget();
+    g_frameTime = 0.25f;
+    MainEffectFrame();
+
+    ASSERT_EQ(device_.draws.size(), 19u);  // lower line, 16 globe bands, ring, upper line
+    const DrawRecord& lower = device_.draws[0];
+    EXPECT_EQ(lower.call, "DrawPrimitiveUP");
+    EXPECT_EQ(lower.type, D3DPT_TRIANGLESTRIP);
+    EXPECT_EQ(lower.count, 36u);
+    EXPECT_EQ(lower.stride, 20u);
+    EXPECT_EQ(lower.fvf, 0x44u);
+    EXPECT_EQ(lower.texture, nullptr);
+    EXPECT_EQ(lower.renderState[D3DRS_ZENABLE], DWORD(FALSE));
+    EXPECT_EQ(lower.renderState[D3DRS_ALPHABLENDENABLE], DWORD(FALSE));
+    EXPECT_EQ(lower.renderState[D3DRS_SHADEMODE], DWORD(D3DSHADE_GOURAUD));
+    EXPECT_EQ(lower.renderState[D3DRS_CULLMODE], DWORD(D3DCULL_CW));
+    EXPECT_EQ(FloatAt(lower, 0, 1), 420.0f);
+    EXPECT_EQ(FloatAt(lower, 1, 1), 421.0f);
+    EXPECT_EQ(ColourOf(lower, 1), 0x7FFF00u);  // rainbow[6]
+
+    for (int band = 0; band < 16; band++) {
+        const DrawRecord& d = device_.draws[1 + band];
+        EXPECT_EQ(d.call, "DrawPrimitive");
+        EXPECT_EQ(d.start, UINT(32 * band));
+        EXPECT_EQ(d.count, 30u);
+        EXPECT_EQ(d.fvf, 0x102u);
+        EXPECT_EQ(d.texture, globe);
+        EXPECT_EQ(d.stream, mesh);
+        EXPECT_EQ(d.viewport.X, 0u);
+        EXPECT_EQ(d.viewport.Y, 360u);
+        EXPECT_EQ(d.viewport.Width, 160u);
+        EXPECT_EQ(d.viewport.Height, 120u);
+        EXPECT_EQ(d.renderState[D3DRS_CULLMODE], DWORD(D3DCULL_CCW));
+        EXPECT_EQ(d.renderState[D3DRS_ZENABLE], DWORD(TRUE));
+        EXPECT_EQ(d.renderState[D3DRS_ZWRITEENABLE], DWORD(TRUE));
+        EXPECT_EQ(d.renderState[D3DRS_SHADEMODE], DWORD(D3DSHADE_FLAT));
+        EXPECT_EQ(d.renderState[D3DRS_ALPHABLENDENABLE], DWORD(FALSE));
+    }
+
+    const DrawRecord& sprites = device_.draws[17];
+    EXPECT_EQ(sprites.call, "DrawIndexedPrimitive");
+    EXPECT_EQ(sprites.type, D3DPT_TRIANGLELIST);
+    EXPECT_EQ(sprites.count, 1024u);
+    EXPECT_EQ(sprites.fvf, 0x104u);
+    EXPECT_EQ(sprites.texture, spark);
+    EXPECT_EQ(sprites.stream, ring);
+    EXPECT_EQ(sprites.viewport.Y, 0u);
+    EXPECT_EQ(sprites.viewport.Height, 480u);
+    EXPECT_EQ(sprites.renderState[D3DRS_ZENABLE], DWORD(TRUE));
+    EXPECT_EQ(sprites.renderState[D3DRS_ZWRITEENABLE], DWORD(FALSE));
+    EXPECT_EQ(sprites.renderState[D3DRS_ALPHABLENDENABLE], DWORD(TRUE));
+    EXPECT_EQ(sprites.renderState[D3DRS_SRCBLEND], DWORD(D3DBLEND_ONE));
+    EXPECT_EQ(sprites.renderState[D3DRS_DESTBLEND], DWORD(D3DBLEND_ONE));
+    EXPECT_EQ(sprites.renderState[D3DRS_CULLMODE], DWORD(D3DCULL_NONE));
+    EXPECT_EQ(ring->locks, 2);  // once at init, once this frame
+    EXPECT_FALSE(ring->locked);
+
+    // The ring's fixed fields survive the per-frame rewrite, and the sprites sit round (80, 420).
+    const TexturedVertex* v = reinterpret_cast<const TexturedVertex*>(ring->bytes.data());
+    EXPECT_EQ(v[3].rhw, 1.0f);
+    EXPECT_EQ(v[3].u, 1.0f);
+    EXPECT_EQ(v[2].v, 1.0f);
+    float cx = 0.5f * (v[0].x + v[1].x), cy = 0.5f * (v[0].y + v[2].y);
+    EXPECT_LT(std::abs(cx - 80.0f), 200.0f);
+    EXPECT_LT(std::abs(cy - 420.0f), 200.0f);
+    EXPECT_GT(v[0].z, 0.0f);
+    EXPECT_LT(v[0].z, 1.0f);
+
+    const DrawRecord& upper = device_.draws[18];
+    EXPECT_EQ(upper.fvf, 0x44u);
+    EXPECT_EQ(upper.texture, nullptr);
+    EXPECT_EQ(upper.renderState[D3DRS_CULLMODE], DWORD(D3DCULL_NONE));
+    EXPECT_EQ(upper.renderState[D3DRS_ZENABLE], DWORD(FALSE));
+    EXPECT_EQ(upper.renderState[D3DRS_ZWRITEENABLE], DWORD(TRUE));
+    EXPECT_EQ(upper.renderState[D3DRS_ALPHABLENDENABLE], DWORD(FALSE));
+    EXPECT_EQ(upper.renderState[D3DRS_SHADEMODE], DWORD(D3DSHADE_GOURAUD));
+    EXPECT_EQ(FloatAt(upper, 0, 0), 640.0f);
+    EXPECT_EQ(FloatAt(upper, 1, 1), 59.0f);
+
+    EXPECT_EQ(device_.viewport.Y, 0u);
+    EXPECT_EQ(device_.viewport.Height, 480u);
+    EXPECT_EQ(device_.Count("Transform 2"), 1);    // view
+    EXPECT_EQ(device_.Count("Transform 256"), 1);  // world
+    EXPECT_EQ(device_.Count("Transform 3"), 1);    // projection
+    EXPECT_FLOAT_EQ(device_.transforms[D3DTS_PROJECTION].m[1][1], 3.25203252f);
+    EXPECT_NEAR(device_.transforms[D3DTS_WORLD].m[0][1], std::sin(0.025f), 1e-6);
+    // The lines moved 50 px: one step, 10 px into the next.
+    EXPECT_FLOAT_EQ(g_lineScroll, -10.0f);
+    EXPECT_EQ(g_linePhase, 1);
+
+    MainEffectRelease();
+    EXPECT_EQ(mesh->refs, 0);
+    EXPECT_EQ(ring->refs, 0);
+    EXPECT_EQ(device_.indexBuffers[0]->refs, 0);
+    EXPECT_EQ(spark->refs, 0);
+    EXPECT_EQ(globe->refs, 0);
+    MainEffectRelease();  // a second release touches nothing
+    EXPECT_EQ(mesh->refs, 0);
+}
+
+TEST_F(ShowEffects, StarfieldCaptionFiltersAndBand)
+{
+    RandomSeed(4357);
+    for (int i = 0; i < 1024; i++) Random();
+    StarfieldInit();
+    ASSERT_EQ(device_.vertexBuffers.size(), 1u);
+    FakeVertexBuffer* stars = device_.vertexBuffers[0];
+    EXPECT_EQ(stars->bytes.size(), 40960u);
+    EXPECT_EQ(stars->usage, DWORD(D3DUSAGE_WRITEONLY | D3DUSAGE_POINTS | D3DUSAGE_DYNAMIC));
+    EXPECT_EQ(stars->fvf, 0x44u);
+    EXPECT_EQ(stars->pool, D3DPOOL_SYSTEMMEM);
+    ASSERT_EQ(device_.textures.size(), 1u);
+    FakeTexture* caption = device_.textures[0];
+    EXPECT_EQ(caption->surface.width, 128u);
+
+    float depth0 = g_stars[0].depth;
+    device_.Forget();
+    g_frameTime = 0.1f;
+    StarfieldFrame();
+
+    ASSERT_EQ(device_.draws.size(), 2u);
+    const DrawRecord& cap = device_.draws[0];
+    EXPECT_EQ(cap.texture, caption);
+    EXPECT_EQ(cap.fvf, 0x104u);
+    EXPECT_EQ(cap.stride, 24u);
+    EXPECT_EQ(cap.stage0[D3DTSS_MAGFILTER], DWORD(D3DTEXF_POINT));
+    EXPECT_EQ(cap.stage0[D3DTSS_MINFILTER], DWORD(D3DTEXF_POINT));
+    EXPECT_EQ(cap.stage0[D3DTSS_MIPFILTER], DWORD(D3DTEXF_POINT));
+    EXPECT_EQ(cap.renderState[D3DRS_ZENABLE], DWORD(FALSE));
+    EXPECT_EQ(cap.renderState[D3DRS_ALPHABLENDENABLE], DWORD(FALSE));
+    EXPECT_EQ(cap.renderState[D3DRS_CULLMODE], DWORD(D3DCULL_NONE));
+    EXPECT_EQ(FloatAt(cap, 0, 0), 512.0f);
+    EXPECT_EQ(FloatAt(cap, 3, 1), 568.0f);
+    EXPECT_EQ(cap.viewport.Height, 480u);
+
+    const DrawRecord& points = device_.draws[1];
+    EXPECT_EQ(points.type, D3DPT_POINTLIST);
+    EXPECT_EQ(points.count, 2048u);
+    EXPECT_EQ(points.stream, stars);
+    EXPECT_EQ(points.texture, nullptr);
+    EXPECT_EQ(points.fvf, 0x44u);
+    EXPECT_EQ(points.viewport.X, 0u);
+    EXPECT_EQ(points.viewport.Y, 60u);
+    EXPECT_EQ(points.viewport.Width, 640u);
+    EXPECT_EQ(points.viewport.Height, 360u);
+    EXPECT_EQ(points.renderState[D3DRS_ALPHABLENDENABLE], DWORD(TRUE));
+    EXPECT_EQ(points.renderState[D3DRS_SRCBLEND], DWORD(D3DBLEND_ONE));
+    EXPECT_EQ(points.renderState[D3DRS_DESTBLEND], DWORD(D3DBLEND_ONE));
+    EXPECT_EQ(points.renderState[D3DRS_ZENABLE], DWORD(FALSE));
+    // Filters are linear again before the stars, and after the frame the viewport is whole.
+    EXPECT_EQ(points.stage0[D3DTSS_MAGFILTER], DWORD(D3DTEXF_LINEAR));
+    EXPECT_EQ(points.stage0[D3DTSS_MINFILTER], DWORD(D3DTEXF_LINEAR));
+    EXPECT_EQ(points.stage0[D3DTSS_MIPFILTER], DWORD(D3DTEXF_LINEAR));
+    EXPECT_EQ(device_.viewport.Y, 0u);
+    EXPECT_EQ(device_.viewport.Height, 480u);
+
+    const ColourVertex* v = reinterpret_cast<const ColourVertex*>(stars->bytes.data());
+    EXPECT_EQ(v[0].z, 1.0f);
+    EXPECT_EQ(v[2047].rhw, 1.0f);
+    EXPECT_FLOAT_EQ(v[0].x, g_stars[0].x / depth0 + 320.0f);  // from the depth before the move
+    EXPECT_FLOAT_EQ(g_stars[0].depth, depth0 - 5.0f > 0.0f ? depth0 - 5.0f : depth0 + 2043.0f);
+    EXPECT_FALSE(stars->locked);
+
+    StarfieldRelease();
+    EXPECT_EQ(stars->refs, 0);
+    EXPECT_EQ(caption->refs, 0);
+}
+
+TEST_F(ShowEffects, SlideshowPutsTheAlphaOperationBack)
+{
+    FakeTexture slides[7];
+    IDirect3DTexture8* savedSlides[7];
+    for (int i = 0; i < 7; i++) {
+        savedSlides[i] = g_slideTextures[i];
+        g_slideTextures[i] = &slides[i];
+    }
+    g_slideshow = g_slideshowStart;
+
+    g_frameTime = 0.5f;
+    SlideshowFrame();  // timer 2.0, cross-fade on: slide 1 opaque over slide 0
+    ASSERT_EQ(device_.draws.size(), 2u);
+    const DrawRecord& under = device_.draws[0];
+    const DrawRecord& over = device_.draws[1];
+    EXPECT_EQ(under.texture, &slides[0]);
+    EXPECT_EQ(under.fvf, 0x144u);
+    EXPECT_EQ(under.stride, 28u);
+    EXPECT_EQ(under.renderState[D3DRS_ALPHABLENDENABLE], DWORD(FALSE));
+    EXPECT_EQ(under.stage0[D3DTSS_ADDRESSU], DWORD(D3DTADDRESS_CLAMP));
+    EXPECT_EQ(under.stage0[D3DTSS_ADDRESSV], DWORD(D3DTADDRESS_CLAMP));
+    EXPECT_EQ(ColourOf(under, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(over.texture, &slides[1]);
+    EXPECT_EQ(over.stage0[D3DTSS_ALPHAOP], DWORD(D3DTOP_MODULATE));
+    EXPECT_EQ(over.renderState[D3DRS_ALPHABLENDENABLE], DWORD(TRUE));
+    EXPECT_EQ(over.renderState[D3DRS_SRCBLEND], DWORD(D3DBLEND_SRCALPHA));
+    EXPECT_EQ(over.renderState[D3DRS_DESTBLEND], DWORD(D3DBLEND_INVSRCALPHA));
+    EXPECT_EQ(ColourOf(over, 3), 0xFFFFFFFFu);
+    EXPECT_EQ(device_.stage0[D3DTSS_ALPHAOP], DWORD(D3DTOP_SELECTARG1));
+    EXPECT_EQ(device_.stage0[D3DTSS_ADDRESSU], DWORD(D3DTADDRESS_WRAP));
+    EXPECT_EQ(device_.stage0[D3DTSS_ADDRESSV], DWORD(D3DTADDRESS_WRAP));
+
+    device_.Forget();
+    SlideshowFrame();  // timer 2.5: still the cross-fade pair
+    EXPECT_EQ(device_.draws.size(), 2u);
+    device_.Forget();
+    SlideshowFrame();  // timer 3.0: slide 1 alone
+    ASSERT_EQ(device_.draws.size(), 1u);
+    EXPECT_EQ(device_.draws[0].texture, &slides[1]);
+    EXPECT_EQ(g_slideshow.index, 1);
+
+    for (int i = 0; i < 7; i++) g_slideTextures[i] = savedSlides[i];
+}
+
+TEST_F(ShowEffects, EndSequenceGlidesAndQuitsAfterSevenSeconds)
+{
+    FakeTexture slides[7];
+    IDirect3DTexture8* savedSlides[7];
+    for (int i = 0; i < 7; i++) {
+        savedSlides[i] = g_slideTextures[i];
+        g_slideTextures[i] = &slides[i];
+    }
+    g_slideshow = {4.0f, 0, 5};
+    g_endTimer = 0.0f;
+    while (QuitPosted()) {
+    }
+
+    g_frameTime = 1.0f;
+    EndSequenceFrame();  // end timer 0: the card at alpha 0 where the slide is
+    ASSERT_EQ(device_.draws.size(), 2u);
+    const DrawRecord& card = device_.draws[1];
+    EXPECT_EQ(card.texture, &slides[3]);
+    EXPECT_EQ(card.stage0[D3DTSS_ALPHAOP], DWORD(D3DTOP_MODULATE));
+    EXPECT_EQ(card.renderState[D3DRS_ALPHABLENDENABLE], DWORD(TRUE));
+    EXPECT_EQ(card.stage0[D3DTSS_ADDRESSU], DWORD(D3DTADDRESS_CLAMP));
+    EXPECT_EQ(ColourOf(card, 0), 0x00FFFFFFu);
+    EXPECT_EQ(FloatAt(card, 0, 0), 32.0f);
+    EXPECT_EQ(device_.stage0[D3DTSS_ALPHAOP], DWORD(D3DTOP_SELECTARG1));
+    EXPECT_EQ(device_.stage0[D3DTSS_ADDRESSU], DWORD(D3DTADDRESS_WRAP));
+
+    device_.Forget();
+    EndSequenceFrame();  // 1.0: half way in, the slideshow drawn first at the old position
+    EXPECT_EQ(FloatAt(device_.draws[0], 0, 0), 32.0f);
+    EXPECT_EQ(ColourOf(device_.draws[1], 0), 0x80FFFFFFu);
+    float x = g_slideQuad[0].x;
+    EXPECT_NEAR(x, 32.0f + 160.0f * 0.7071068f, 1e-3);
+
+    for (int i = 0; i < 4; i++) EndSequenceFrame();  // 2.0 .. 5.0: hold
+    EXPECT_FALSE(QuitPosted());
+    g_frameTime = 0.5f;
+    EndSequenceFrame();                              // 6.0 hold
+    device_.Forget();
+    EndSequenceFrame();                              // 6.5: darkening, blending off
+    const DrawRecord& dark = device_.draws.back();
+    EXPECT_EQ(dark.renderState[D3DRS_ALPHABLENDENABLE], DWORD(FALSE));
+    EXPECT_EQ(ColourOf(dark, 2), 0xFF808080u);
+    EXPECT_EQ(FloatAt(dark, 1, 0), g_slideQuad[1].x);  // never moved back
+    EXPECT_FALSE(QuitPosted());                      // 7.0 is not past 7
+    EndSequenceFrame();
+    EXPECT_TRUE(QuitPosted());                       // 7.5
+    EndSequenceFrame();
+    EXPECT_TRUE(QuitPosted());                       // and on every frame after
+
+    for (int i = 0; i < 7; i++) g_slideTextures[i] = savedSlides[i];
+}
+
+TEST_F(ShowEffects, TitleCardEndsEarlyOnQuitAndReleasesItsTexture)
+{
+    PostQuitMessage(0);
+    RunTitleCard();
+    EXPECT_EQ(device_.presents, 0);
+    ASSERT_EQ(device_.textures.size(), 1u);
+    EXPECT_EQ(device_.textures[0]->surface.width, 256u);
+    EXPECT_EQ(device_.textures[0]->surface.format, D3DFMT_R5G6B5);
+    EXPECT_EQ(device_.textures[0]->refs, 0);
+    EXPECT_FALSE(QuitPosted());  // consumed by the card
+}
+
+TEST_F(ShowEffects, TitleCardRunsSixSecondsWithFiltersPutBack)
+{
+    RunTitleCard();
+    ASSERT_GT(device_.draws.size(), 10u);
+    EXPECT_EQ(device_.presents, static_cast<int>(device_.draws.size()));
+    EXPECT_EQ(device_.clears, device_.presents);
+    for (const DrawRecord& d : device_.draws) {
+        ASSERT_TRUE(d.inScene);
+        ASSERT_EQ(d.fvf, 0x144u);
+        ASSERT_EQ(d.stride, 28u);
+        ASSERT_EQ(d.stage0[D3DTSS_MAGFILTER], DWORD(D3DTEXF_POINT));
+        ASSERT_EQ(d.stage0[D3DTSS_MINFILTER], DWORD(D3DTEXF_POINT));
+        ASSERT_EQ(d.stage0[D3DTSS_MIPFILTER], DWORD(D3DTEXF_POINT));
+        ASSERT_EQ(d.stage0[D3DTSS_ADDRESSU], DWORD(D3DTADDRESS_CLAMP));
+        ASSERT_EQ(d.renderState[D3DRS_ZENABLE], DWORD(FALSE));
+        ASSERT_EQ(d.renderState[D3DRS_ALPHABLENDENABLE], DWORD(FALSE));
+        ASSERT_EQ(d.renderState[D3DRS_CULLMODE], DWORD(D3DCULL_NONE));
+        ASSERT_EQ(d.texture, device_.textures[0]);
+    }
+    EXPECT_EQ(ColourOf(device_.draws[0], 0), 0u);          // black at first
+    EXPECT_EQ(FloatAt(device_.draws[0], 0, 5), -0.75f);    // u of vertex 0
+    uint32_t brightest = 0;
+    for (const DrawRecord& d : device_.draws) brightest = std::max(brightest, ColourOf(d, 3) & 0xFF);
+    EXPECT_GT(brightest, 200u);
+    EXPECT_LT(ColourOf(device_.draws.back(), 0) & 0xFF, brightest);  // fading out at the end
+    std::printf("title card: %zu frames\n", device_.draws.size());
+    EXPECT_EQ(device_.stage0[D3DTSS_MAGFILTER], DWORD(D3DTEXF_LINEAR));
+    EXPECT_EQ(device_.stage0[D3DTSS_MINFILTER], DWORD(D3DTEXF_LINEAR));
+    EXPECT_EQ(device_.stage0[D3DTSS_MIPFILTER], DWORD(D3DTEXF_LINEAR));
+    EXPECT_EQ(device_.stage0[D3DTSS_ADDRESSU], DWORD(D3DTADDRESS_WRAP));
+    EXPECT_EQ(device_.stage0[D3DTSS_ADDRESSV], DWORD(D3DTADDRESS_WRAP));
+    EXPECT_EQ(device_.textures[0]->refs, 0);
+}
