@@ -50,7 +50,7 @@ qe_session_spawn() {
 qe_alive() {
     local state
     [ -r "/proc/$1/stat" ] || return 1
-    read -r _ _ state _ <"/proc/$1/stat" 2>/dev/null || return 1
+    { read -r _ _ state _ <"/proc/$1/stat"; } 2>/dev/null || return 1
     [ "$state" != Z ]
 }
 

@@ -7,6 +7,7 @@
 #   e2e_wait_window [SECONDS]   # waits for the window titled "Quietembers"; sets E2E_WINDOW
 #   e2e_geometry                # sets E2E_X E2E_Y E2E_W E2E_H of E2E_WINDOW
 #   e2e_wait_frames [SECONDS]   # waits until Wine reports presented frames; sets E2E_FPS
+#   e2e_wait_show [SECONDS]     # waits until the title card is over and the composition shows
 #   e2e_screenshot NAME [any]   # $E2E_OUT/NAME.png
 #   e2e_activate                # makes the program's window the active one
 #   e2e_key KEY                 # activates it and sends KEY, e.g. Escape
@@ -119,6 +120,30 @@ e2e_wait_frames() {
         sleep 0.2
     done
     return 1
+}
+
+# e2e_wait_show [SECONDS]: waits until the title card is over and the composition is drawn: the
+# upper colour line lights row 59 while everything above it is black (the title card lights its
+# whole surround). Messages sent before then reach the title card's own loop.
+e2e_wait_show() {
+    local until=$(( $(e2e_ms) + ${1:-30} * 1000 )) shot="$E2E_OUT/wait_show.png"
+    while [ "$(e2e_ms)" -lt "$until" ]; do
+        qe_alive "$E2E_PID" || return 1
+        if qe_screenshot "$shot" any &&
+            [ "$(e2e_region_max "$shot" 640x1+0+59)" -ge 128 ] &&
+            [ "$(e2e_region_max "$shot" 640x58+0+0)" -le 8 ]; then
+            return 0
+        fi
+        sleep 0.5
+    done
+    return 1
+}
+
+# e2e_region_max IMAGE WxH+X+Y: the brightest channel value (0..255) inside the region.
+e2e_region_max() {
+    local v
+    v=$(convert "$1" -crop "$2" +repage -format '%[fx:int(255*max(maxima.r,max(maxima.g,maxima.b)))]' info: 2>/dev/null)
+    echo "${v:-0}"
 }
 
 e2e_screenshot() { qe_screenshot "$E2E_OUT/$1.png" "${2:-}"; }
