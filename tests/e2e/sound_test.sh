@@ -5,6 +5,10 @@
 . "$(dirname "$0")/lib.sh"
 
 xmtool="$e2e_root/build/native/xmtool"
+# The reference must come from the same sources as the program: bring xmtool up to date when the
+# native build exists (scripts/test builds it before it runs these tests).
+[ -f "$e2e_root/build/native/CMakeCache.txt" ] &&
+    cmake --build "$e2e_root/build/native" --target xmtool >/dev/null 2>&1 </dev/null
 if e2e_begin sound; then
     if [ ! -x "$xmtool" ]; then
         e2e_fail "no $xmtool (build the native preset)"
