@@ -10,28 +10,9 @@
 #include <vector>
 
 #include "support/xm_writer.h"
+#include "support/xmtool_run.h"
 
 namespace {
-
-struct ToolRun {
-    int status;
-    std::string out;  // stdout (and stderr when asked)
-};
-
-ToolRun Xmtool(const std::string& args, bool with_stderr = true)
-{
-    std::string cmd = std::string(QE_TOOL_EMULATOR " ") + QE_BINARY_DIR + "/xmtool " + args +
-                      (with_stderr ? " 2>&1" : " 2>/dev/null");
-    FILE* f = popen(cmd.c_str(), "r");
-    ToolRun r{-1, ""};
-    if (!f) return r;
-    char buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) r.out.append(buf, n);
-    int st = pclose(f);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
 
 std::string TempModule(const char* name, const xmw::Module& m)
 {

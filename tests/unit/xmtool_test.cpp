@@ -9,27 +9,9 @@
 #include <vector>
 
 #include "support/xm_writer.h"
+#include "support/xmtool_run.h"
 
 namespace {
-
-struct ToolRun {
-    int status;
-    std::string out;    // stdout and stderr together
-};
-
-ToolRun Xmtool(const std::string& args)
-{
-    std::string cmd = std::string(QE_TOOL_EMULATOR " ") + QE_BINARY_DIR + "/xmtool " + args + " 2>&1";
-    FILE* f = popen(cmd.c_str(), "r");
-    ToolRun r{-1, ""};
-    if (!f) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) r.out.append(buf, n);
-    int st = pclose(f);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
 
 std::string TempFile(const char* name, const std::vector<uint8_t>& bytes)
 {
