@@ -154,14 +154,20 @@ void audio_position_reset()
 static void audio_thread()
 {
     while (!g_stop_request.load(std::memory_order_acquire)) {
-        const int32_t play = audio_slice_at(wave_device_position_bytes());
-        // Render every slice the device has left, up to the one it is in (never that one).
-        while (g_write_slice != play) {
-            g_render_busy.store(1, std::memory_order_seq_cst);
-            render_slice();
-            int32_t next = g_audible_slice.load(std::memory_order_relaxed) + 1;
-            g_audible_slice.store(next == g_slice_count ? 0 : next, std::memory_order_relaxed);
-            g_render_busy.store(0, std::memory_order_release);
+        // A position the device cannot give is no position: the thread keeps the last good one and
+        // renders nothing this time. Taking it as byte 0 would look like the device stepping back
+        // to slice 0, and the thread would render over the slice that is playing.
+        uint32_t bytes;
+        if (wave_device_position_bytes(&bytes)) {
+            const int32_t play = audio_slice_at(bytes);
+            // Render every slice the device has left, up to the one it is in (never that one).
+            while (g_write_slice != play) {
+                g_render_busy.store(1, std::memory_order_seq_cst);
+                render_slice();
+                int32_t next = g_audible_slice.load(std::memory_order_relaxed) + 1;
+                g_audible_slice.store(next == g_slice_count ? 0 : next, std::memory_order_relaxed);
+                g_render_busy.store(0, std::memory_order_release);
+            }
         }
         wave_device_sleep(5);
     }

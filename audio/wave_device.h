@@ -12,7 +12,8 @@ void     wave_device_prepare(void* buffer, uint32_t bytes);  // the one buffer, 
 void     wave_device_write();                       // starts playing the prepared buffer from its start
 void     wave_device_reset();                       // stops playing; the device no longer reads the buffer
 void     wave_device_unprepare();                   // forgets the buffer; harmless when none is prepared
-uint32_t wave_device_position_bytes();              // bytes played since the write; wraps at 2^32
+bool     wave_device_position_bytes(uint32_t* bytes);  // bytes played since the write, wrapping at 2^32;
+                                                    // false: the device could not say, *bytes untouched
 
 bool wave_device_thread_start(void (*proc)());      // runs proc at time-critical priority; false: no thread
 void wave_device_thread_join();                     // waits until proc has returned, then forgets the thread

@@ -11,6 +11,8 @@ static bool                  g_host_open;         // between open and close
 static int32_t               g_host_open_calls;   // opens asked for, for tests
 static bool                  g_host_fail_open;    // tests: no device
 static std::atomic<uint32_t> g_host_position{0};  // bytes "played", set by tests
+static std::atomic<int32_t>  g_host_fail_every{0}; // tests: every n-th position read fails; 0: none
+static std::atomic<int32_t>  g_host_reads{0};      // position reads asked for, failed ones included
 static std::thread           g_host_thread;
 
 bool wave_device_open(int32_t rate)
@@ -42,9 +44,15 @@ void wave_device_reset() {}
 
 void wave_device_unprepare() {}
 
-uint32_t wave_device_position_bytes()
+bool wave_device_position_bytes(uint32_t* bytes)
 {
-    return g_host_position.load(std::memory_order_relaxed);
+    const int32_t n = g_host_reads.load(std::memory_order_relaxed) + 1;
+    const int32_t every = g_host_fail_every.load(std::memory_order_relaxed);
+    const bool fails = every > 0 && n % every == 0;
+    if (!fails) *bytes = g_host_position.load(std::memory_order_relaxed);
+    // Counted last, with release: a test that sees the count also sees the thread done with the read.
+    g_host_reads.store(n, std::memory_order_release);
+    return !fails;
 }
 
 bool wave_device_thread_start(void (*proc)())
@@ -76,4 +84,14 @@ int32_t wave_device_host_open_calls()
 void wave_device_host_fail_open(bool fail)
 {
     g_host_fail_open = fail;
+}
+
+void wave_device_host_fail_position(int32_t every)
+{
+    g_host_fail_every.store(every, std::memory_order_relaxed);
+}
+
+int32_t wave_device_host_position_reads()
+{
+    return g_host_reads.load(std::memory_order_acquire);
 }

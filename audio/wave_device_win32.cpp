@@ -70,17 +70,17 @@ void wave_device_unprepare()
     g_wave_header.lpData = nullptr;
 }
 
-uint32_t wave_device_position_bytes()
+bool wave_device_position_bytes(uint32_t* bytes)
 {
     MMTIME time = {};
     time.wType = TIME_BYTES;
-    if (!g_wave_out || waveOutGetPosition(g_wave_out, &time, sizeof time) != MMSYSERR_NOERROR) return 0;
+    if (!g_wave_out || waveOutGetPosition(g_wave_out, &time, sizeof time) != MMSYSERR_NOERROR) return false;
     // A driver may answer in another format than asked for.
     switch (time.wType) {
-    case TIME_BYTES: return time.u.cb;
-    case TIME_SAMPLES: return time.u.sample * 4;
-    case TIME_MS: return static_cast<uint32_t>(static_cast<uint64_t>(time.u.ms) * static_cast<uint64_t>(g_wave_rate) / 1000 * 4);
-    default: return 0;
+    case TIME_BYTES: *bytes = time.u.cb; return true;
+    case TIME_SAMPLES: *bytes = time.u.sample * 4; return true;
+    case TIME_MS: *bytes = static_cast<uint32_t>(static_cast<uint64_t>(time.u.ms) * static_cast<uint64_t>(g_wave_rate) / 1000 * 4); return true;
+    default: return false;
     }
 }
 

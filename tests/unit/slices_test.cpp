@@ -162,10 +162,26 @@ TEST_F(Slices, PositionFollowsTheDeviceAcrossTheWrapOf32Bits)
     EXPECT_NE(((wrap / 4) % 88400) / 884, 0u);
 }
 
+// Sets the device's position and waits until the audio thread has read it and then read once
+// more: the second read comes after the renders the first one asked for, so the thread is idle
+// and its state can be read. The thread polls every 5 ms; the 10 s limit only ends a test whose
+// thread has stopped polling.
+void device_at(uint64_t bytes)
+{
+    wave_device_host_set_position(static_cast<uint32_t>(bytes));
+    const int32_t target = wave_device_host_position_reads() + 2;
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (wave_device_host_position_reads() < target && std::chrono::steady_clock::now() < limit)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_GE(wave_device_host_position_reads(), target) << "the audio thread stopped polling";
+}
+
 TEST_F(Slices, StartPreFillsTheRingAndTheThreadFollowsTheDevice)
 {
     ASSERT_TRUE(audio_open(44100, 0));
     ASSERT_TRUE(audio_start(&player));
+    // The device stands at byte 0 until a test moves it, so the thread renders nothing yet.
+    device_at(0);
     EXPECT_EQ(g_write_slice, 0);
     EXPECT_EQ(player.elapsed_ms, 2005);
     EXPECT_EQ(audio_get_time_ms(&player), 20);  // the slice heard first
@@ -177,17 +193,49 @@ TEST_F(Slices, StartPreFillsTheRingAndTheThreadFollowsTheDevice)
 
     const int32_t heard_at_3 = g_slice_positions[3].elapsed_ms;
     // The device enters slice 3: the thread renders slices 0, 1 and 2 again, and no more.
-    wave_device_host_set_position(3 * 884 * 4 + 100);
-    for (int i = 0; i < 400 && g_audible_slice.load() != 3; i++) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    device_at(3 * 884 * 4 + 100);
     EXPECT_EQ(g_audible_slice.load(), 3);
+    EXPECT_EQ(g_write_slice, 3);
     EXPECT_EQ(audio_get_time_ms(&player), heard_at_3);  // slice 3 still holds the pre-fill's sound
-    EXPECT_GT(player.elapsed_ms, 2005 + 55);               // three more slices rendered
+    EXPECT_EQ(player.elapsed_ms, 2005 + 60);             // three more slices of 20.045 ms
     EXPECT_TRUE(audio_stop(&player));
     EXPECT_EQ(g_thread_exited.load(), 1);
-    EXPECT_EQ(g_write_slice, 3);
     EXPECT_EQ(g_ring, nullptr);
     EXPECT_EQ(audio_get_time_ms(&player), 0);
+}
+
+// The thread follows the device through positions it cannot read and across the wrap of the
+// 32-bit byte count: after each move it has rendered exactly the slices the device has left.
+TEST_F(Slices, ThreadKeepsTheLastGoodPositionAndFollowsTheDeviceAcrossTheWrap)
+{
+    ASSERT_TRUE(audio_open(44100, 0));
+    ASSERT_TRUE(audio_start(&player));
+    const uint64_t slice = 884 * 4, ring = 100 * slice, wrap = uint64_t(1) << 32;
+    struct Step { int32_t fail_every; uint64_t bytes; } steps[] = {
+        {1, 50 * slice + 8},             // every read fails: the device seems to stand still
+        {0, 50 * slice + 8},             // readable again: slices 0..49 are rendered
+        {2, 70 * slice},                 // every other read fails: a failure is not byte 0
+        {3, ring + 10 * slice},          // on into the second pass of the ring
+        {2, wrap / 2 - 4},               // big moves, each below 2^31 bytes, as a polling thread sees them
+        {2, wrap - 2 * slice},
+        {2, wrap + 5 * slice + 4},       // the 32-bit count wraps to 20 KB
+        {2, wrap + 40 * slice},
+    };
+    int32_t rendered = 0, at = 0;  // slices the thread has rendered, and the slice it should be at
+    for (const Step& step : steps) {
+        wave_device_host_fail_position(step.fail_every);
+        device_at(step.bytes);
+        device_at(step.bytes);  // and a few reads more, some of which fail: nothing more is rendered
+        const int32_t want = step.fail_every == 1 ? at : static_cast<int32_t>(step.bytes / 4 % 88400 / 884);
+        rendered += (want - at + 100) % 100;
+        at = want;
+        EXPECT_EQ(g_audible_slice.load(), want) << step.bytes;
+        EXPECT_EQ(g_write_slice, want) << step.bytes;
+    }
+    wave_device_host_fail_position(0);
+    EXPECT_TRUE(audio_stop(&player));
+    // Each slice is one or two chunks, each rounded by at most half a millisecond.
+    EXPECT_NEAR(player.elapsed_ms - 2005, rendered * 20.045, rendered * 1.0);
 }
 
 TEST_F(Slices, StartAndStopInEveryOrderTheProgramUses)
