@@ -164,7 +164,31 @@ qe_session_wine_up() {
     qe_wine_down
     qe_wine_up || return 1
     ( qe_close_fds; exec $WINE64 rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 )
-    return 0
+    qe_wait_display_driver
+}
+
+# qe_wait_display_driver: waits until a new Wine process gets the display driver. Wine's desktop
+# process names the driver a moment after the desktop window exists; a process that starts before
+# then has no display for the whole of its life (it logs "no driver could be loaded" on the
+# winediag channel), and the program, finding no device, ends at once with exit code 0. So nothing
+# of ours starts before a probe process has made a window: build/win64/qe_display_ready.exe exits
+# 0 when its CreateWindow works and 1 when it has no driver. Without the probe (no win64 build
+# yet) the desktop's driver key in the registry is the sign. Each try takes well under a second
+# with the persistent wineserver; the limit of 30 s is for a machine under heavy load.
+qe_wait_display_driver() {
+    local probe="$qe_root/build/win64/qe_display_ready.exe" until
+    until=$(( $(date +%s) + 30 ))
+    while [ "$(date +%s)" -lt "$until" ]; do
+        if [ -f "$probe" ]; then
+            ( qe_close_fds; exec $WINE64 "$probe" </dev/null >/dev/null 2>&1 ) && return 0
+        else
+            ( qe_close_fds; exec $WINE64 reg query 'HKLM\System\CurrentControlSet\Control\Video' /s </dev/null 2>/dev/null ) |
+                grep -qi 'GraphicsDriver.*x11' && return 0
+        fi
+        sleep 0.1
+    done
+    echo "session: Wine's desktop never named its display driver" >&2
+    return 1
 }
 
 # qe_capture_start OUT.raw: records the null sink's monitor (44100 Hz, s16le, stereo) until
@@ -217,6 +241,24 @@ qe_screenshot() {
     return 1
 }
 
+# qe_x CMD ARGS...: an X query (xdotool, xwininfo, xprop, wmctrl) that can race with a window going
+# away: it then prints an X error such as BadWindow, and its answer may be partial. Such a query is
+# asked again, up to five times, until it answers without an error; its output and status are those
+# of the last try. A query that finds nothing (xdotool search's status 1) is an answer, not an error.
+qe_x() {
+    local try out rc err
+    err=$(mktemp)
+    for try in 1 2 3 4 5; do
+        out=$("$@" 2>"$err" </dev/null)
+        rc=$?
+        [ -s "$err" ] || break
+        sleep 0.1
+    done
+    rm -f "$err"
+    [ -n "$out" ] && printf '%s\n' "$out"
+    return $rc
+}
+
 # qe_activate_window WINDOW: makes an X window the active one and gives it the input focus, asking
 # again while it has not happened. openbox does not always activate a full-screen window that maps
 # while the display mode changes; at times it marks it active while the focus stays elsewhere
@@ -226,10 +268,9 @@ qe_activate_window() {
     for try in 1 2 3 4 5 6 7 8 9 10; do
         qe_window_focused "$1" && return 0
         wmctrl -i -a "$1" </dev/null 2>/dev/null || xdotool windowactivate "$1" </dev/null 2>/dev/null
-        sleep 0.2
-        qe_window_focused "$1" && return 0
+        qe_wait_focused "$1" 0.2 && return 0
         xdotool windowfocus "$1" </dev/null 2>/dev/null
-        sleep 0.1
+        qe_wait_focused "$1" 0.1 && return 0
     done
     qe_window_focused "$1"
 }
@@ -238,8 +279,18 @@ qe_activate_window() {
 qe_window_focused() {
     local w
     w=$(printf '%d' "$1" 2>/dev/null) || return 1
-    [ "$(xdotool getactivewindow 2>/dev/null </dev/null)" = "$w" ] &&
-        [ "$(xdotool getwindowfocus 2>/dev/null </dev/null)" = "$w" ]
+    [ "$(qe_x xdotool getactivewindow)" = "$w" ] && [ "$(qe_x xdotool getwindowfocus)" = "$w" ]
+}
+
+# qe_wait_focused WINDOW SECONDS: waits up to SECONDS for WINDOW to hold the focus.
+qe_wait_focused() {
+    local until
+    until=$(( $(date +%s%3N) + $(awk -v s="$2" 'BEGIN { printf "%d", s * 1000 }') ))
+    while :; do
+        qe_window_focused "$1" && return 0
+        [ "$(date +%s%3N)" -ge "$until" ] && return 1
+        sleep 0.02
+    done
 }
 
 qe_session_stop() {

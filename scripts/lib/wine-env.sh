@@ -47,8 +47,11 @@ qe_wine_template() {
     ) 9>"$QE_CACHE/.template.lock"
 }
 
-# Makes $WINEPREFIX from the template if needed and starts its persistent wineserver.
+# qe_wine_up [SECONDS]: makes $WINEPREFIX from the template if needed and starts its persistent
+# wineserver: one that stays until it is stopped, or, given SECONDS, one that ends by itself, with
+# every service Wine started, that long after its last program has exited.
 qe_wine_up() {
+    local persist=-p${1:-}
     qe_wine_template || return 1
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
@@ -58,7 +61,7 @@ qe_wine_up() {
             cp -a "$QE_CACHE/wine-template" "$WINEPREFIX"
         fi
         if ! wineserver_running; then
-            qe_detached $WINESERVER -p
+            qe_detached $WINESERVER "$persist"
             for _ in $(seq 50); do wineserver_running && break; sleep 0.1; done
             # The first program starts Wine's services, which keep the descriptors it has.
             ( qe_close_fds; exec setsid $WINE64 cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 )

@@ -9,7 +9,9 @@ if e2e_begin close; then
         wmctrl -c Quietembers 2>/dev/null
         e2e_wait_exit 10
         e2e_check '[ "$E2E_EXIT" = 0 ]' "exit code $E2E_EXIT"
-        e2e_check '[ "$E2E_EXIT_MS" -le 2000 ]' "exit took $E2E_EXIT_MS ms"
+        # At once, without the closing sequence (which takes seven seconds): what remains is the
+        # shutdown and Wine's process exit, a second or two on a loaded machine.
+        e2e_check '[ "$E2E_EXIT_MS" -le 4000 ]' "exit took $E2E_EXIT_MS ms"
         e2e_log "exit code $E2E_EXIT after $E2E_EXIT_MS ms"
     else
         e2e_fail "no window titled Quietembers"

@@ -8,12 +8,11 @@ if e2e_begin deactivate; then
         # During the title card its own loop takes the quit message, and the show goes on.
         e2e_check 'e2e_wait_show 40' "the show never started"
         e2e_check 'e2e_activate' "the program's window never got the focus"
-        sleep 0.5
         e2e_spawn E2E_OTHER_PID "$E2E_OUT/xmessage.log" xmessage -geometry +300+200 -name other "another window"
         # The window manager lists the other window once it manages it.
         other=""
         for _ in $(seq 100); do
-            other=$(wmctrl -l -x | awk '$3 ~ /^other\./ { print $1; exit }')
+            other=$(qe_x wmctrl -l -x | awk '$3 ~ /^other\./ { print $1; exit }')
             [ -n "$other" ] && break
             sleep 0.05
         done
@@ -25,7 +24,9 @@ if e2e_begin deactivate; then
         e2e_wait_exit 10
         E2E_EXIT_MS=$(( $(e2e_ms) - t0 ))
         e2e_check '[ "$E2E_EXIT" = 0 ]' "exit code $E2E_EXIT"
-        e2e_check '[ "$E2E_EXIT_MS" -le 2000 ]' "exit took $E2E_EXIT_MS ms"
+        # At once, without the closing sequence (which takes seven seconds): what remains is the
+        # shutdown and Wine's process exit, a second or two on a loaded machine.
+        e2e_check '[ "$E2E_EXIT_MS" -le 4000 ]' "exit took $E2E_EXIT_MS ms"
         e2e_log "exit code $E2E_EXIT after $E2E_EXIT_MS ms"
     else
         e2e_fail "no window titled Quietembers"

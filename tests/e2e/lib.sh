@@ -13,6 +13,7 @@
 #   e2e_key KEY                 # activates it and sends KEY, e.g. Escape
 #   e2e_capture_start / e2e_capture_stop   # $E2E_OUT/sound.raw, then sound.wav
 #   e2e_wait_exit SECONDS       # sets E2E_EXIT (124: still running) and E2E_EXIT_MS
+#   e2e_wait_until SECONDS CMD  # waits until CMD succeeds
 #   e2e_check COND MESSAGE...   # records a failure when the shell test COND (a string) is false
 #   e2e_end                     # stops what the test started, checks nothing is left; exit status
 #
@@ -80,7 +81,8 @@ e2e_begin() {
 # environment finds every process it leaves behind.
 e2e_start() {
     E2E_TAG="$E2E_NAME-$$-$RANDOM"
-    QE_E2E_TAG=$E2E_TAG WINEDEBUG=${1:--all} \
+    # winediag errors tell a program that Wine gave no display driver (see e2e_harness_fault).
+    QE_E2E_TAG=$E2E_TAG WINEDEBUG=${1:--all},err+winediag \
         qe_spawn E2E_PID "$E2E_OUT/wine.log" "$WINE64" "$QE_EXE"
     E2E_START_MS=$(e2e_ms)
 }
@@ -89,7 +91,7 @@ e2e_wait_window() {
     local until=$(( $(e2e_ms) + ${1:-30} * 1000 )) w
     E2E_WINDOW=""
     while [ "$(e2e_ms)" -lt "$until" ]; do
-        w=$(xdotool search --onlyvisible --name '^Quietembers$' 2>/dev/null </dev/null | head -n 1)
+        w=$(qe_x xdotool search --onlyvisible --name '^Quietembers$' | head -n 1)
         [ -n "$w" ] && { E2E_WINDOW=$w; return 0; }
         qe_alive "$E2E_PID" || return 1
         sleep 0.1
@@ -100,7 +102,7 @@ e2e_wait_window() {
 e2e_geometry() {
     local line
     E2E_X="" E2E_Y="" E2E_W="" E2E_H=""
-    line=$(xwininfo -id "$E2E_WINDOW" 2>/dev/null </dev/null) || return 1
+    line=$(qe_x xwininfo -id "$E2E_WINDOW") || return 1
     E2E_X=$(echo "$line" | sed -n 's/.*Absolute upper-left X: *\(-*[0-9]*\).*/\1/p')
     E2E_Y=$(echo "$line" | sed -n 's/.*Absolute upper-left Y: *\(-*[0-9]*\).*/\1/p')
     E2E_W=$(echo "$line" | sed -n 's/.*Width: *\([0-9]*\).*/\1/p')
@@ -137,6 +139,25 @@ e2e_wait_show() {
         sleep 0.5
     done
     return 1
+}
+
+# e2e_wait_until SECONDS CMD...: runs CMD every 0.2 s until it succeeds; false if it has not after
+# SECONDS, or once the program has ended and CMD still fails.
+e2e_wait_until() {
+    local until=$(( $(e2e_ms) + $1 * 1000 ))
+    shift
+    while :; do
+        "$@" && return 0
+        [ "$(e2e_ms)" -ge "$until" ] && return 1
+        [ -n "$E2E_PID" ] && ! qe_alive "$E2E_PID" && { "$@"; return; }
+        sleep 0.2
+    done
+}
+
+# e2e_wait_ms_since T MS: returns once MS milliseconds have passed since the moment T (e2e_ms). For
+# measured intervals, whose length the test reads from the clock afterwards.
+e2e_wait_ms_since() {
+    while [ $(( $(e2e_ms) - $1 )) -lt "$2" ]; do sleep 0.05; done
 }
 
 # e2e_region_max IMAGE WxH+X+Y: the brightest channel value (0..255) inside the region.
@@ -210,8 +231,19 @@ e2e_tagged() {
     done
 }
 
+# e2e_harness_fault: true (and says so) when Wine started the program before its desktop had named
+# the display driver. The program then has no display and ends at once with exit code 0, as it
+# should on a machine without one: that run says nothing about the program, and is the harness's
+# failure. The session waits for the driver before anything starts (qe_wait_display_driver).
+e2e_harness_fault() {
+    [ -f "$E2E_OUT/wine.log" ] && grep -q "no driver could be loaded" "$E2E_OUT/wine.log" || return 1
+    e2e_log "HARNESS FAULT: Wine gave the program no display driver (not a program fault)"
+    return 0
+}
+
 e2e_end() {
     local left
+    e2e_harness_fault && e2e_fail "the harness started the program without a display driver"
     if [ -n "$E2E_PID" ] && qe_alive "$E2E_PID"; then e2e_fail "the program is still running"; fi
     e2e_cleanup
     # Wine's desktop process, when the program started it, ends a few seconds after the program.

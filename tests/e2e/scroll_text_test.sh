@@ -16,11 +16,13 @@ shot() {
 
 if e2e_begin scroll_text; then
     e2e_start -all,trace+fps
-    if e2e_wait_window 30 && e2e_wait_frames 30; then
-        # Six seconds of title card, then the first line enters the band 3.75 s into the show.
-        sleep 16
+    if e2e_wait_window 30 && e2e_wait_frames 30 && e2e_wait_show 40; then
+        # The first line enters the band 3.75 s into the show, and the band holds several lines
+        # some seconds later: from the moment the composition shows, wait eight seconds, then
+        # measure how far the text rises over five.
+        e2e_wait_ms_since "$(e2e_ms)" 8000
         ta=$(shot a)
-        sleep 5
+        e2e_wait_ms_since "$ta" 5000
         tb=$(shot b)
         read -r shift text_a text_b outside < <(python3 "$(dirname "$0")/band_shift.py" "$E2E_OUT/a.png" "$E2E_OUT/b.png")
         expected=$(( (tb - ta) * 64 / 10000 ))
@@ -32,7 +34,7 @@ if e2e_begin scroll_text; then
         wmctrl -c Quietembers 2>/dev/null
         e2e_wait_exit 10
     else
-        e2e_fail "no window or no frames"
+        e2e_fail "no window, no frames or no show"
     fi
 fi
 e2e_end

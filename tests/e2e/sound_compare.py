@@ -2,6 +2,7 @@
 """Compares the program's captured sound with `xmtool render` of the same module.
 
     sound_compare.py CAPTURE.raw REFERENCE.raw SECONDS ESCAPE
+    sound_compare.py --music-seconds CAPTURE.raw     -> seconds captured since the first sound
 
 Both files are 44100 Hz 16-bit stereo. The capture starts before the program, so the two are lined
 up at their first non-zero frame. The sound server plays silence when Wine's sound thread falls
@@ -50,7 +51,17 @@ def energy(data, start, end):
     return sum(v * v for v in s) / max(1, len(s))
 
 
+def music_seconds(path):
+    """Seconds captured from the first non-zero frame on (0 while all is silent)."""
+    data = open(path, "rb").read()
+    n = len(data) // FRAME
+    return (n - next_nonzero(data, 0)) / RATE
+
+
 def main():
+    if sys.argv[1] == "--music-seconds":
+        print("%.3f" % music_seconds(sys.argv[2]))
+        return 0
     capture = open(sys.argv[1], "rb").read()
     reference = open(sys.argv[2], "rb").read()
     seconds = float(sys.argv[3])

@@ -18,13 +18,19 @@ if e2e_begin sound; then
         capture_t0=$(e2e_ms)
         e2e_start -all,trace+fps
         if e2e_wait_window 30 && e2e_wait_frames 30; then
-            # Six seconds of title card in silence, then the music: let 22 s of it play.
-            sleep 28
+            # Six seconds of title card in silence, then the music: let 22 s of it play, as the
+            # capture itself counts them.
+            music_playing() {
+                [ "$(python3 "$(dirname "$0")/sound_compare.py" --music-seconds "$E2E_OUT/sound.raw" |
+                    awk '{ print ($1 >= 22) }')" = 1 ]
+            }
+            e2e_check 'e2e_wait_until 60 music_playing' "less than 22 s of music after a minute"
             escape_ms=$(( $(e2e_ms) - capture_t0 ))
             e2e_key Escape
-            sleep 7
+            # The program ends by itself about seven seconds after the key; by then the closing fade
+            # (heard two seconds after the key) has fallen to silence.
+            e2e_wait_exit 20 || { wmctrl -c Quietembers 2>/dev/null; e2e_wait_exit 10; }
             e2e_capture_stop
-            e2e_wait_exit 10 || { wmctrl -c Quietembers 2>/dev/null; e2e_wait_exit 10; }
             "$xmtool" render -o "$E2E_OUT/reference.raw" --seconds 40 >/dev/null 2>&1
             escape_s=$(awk -v ms="$escape_ms" 'BEGIN { printf "%.3f", ms / 1000 }')
             if python3 "$(dirname "$0")/sound_compare.py" "$E2E_OUT/sound.raw" "$E2E_OUT/reference.raw" 20 "$escape_s" \

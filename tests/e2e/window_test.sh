@@ -7,9 +7,9 @@ if e2e_begin window; then
     if e2e_wait_window 30; then
         e2e_geometry
         e2e_check '[ "$E2E_X,$E2E_Y,$E2E_W,$E2E_H" = "0,0,640,480" ]' "window at $E2E_X,$E2E_Y size ${E2E_W}x$E2E_H"
-        e2e_check '[ "$(xdotool getwindowname "$E2E_WINDOW" 2>/dev/null)" = Quietembers ]' "window title"
-        e2e_check 'xprop -id "$E2E_WINDOW" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_FULLSCREEN' "full-screen state"
-        e2e_check '[ "$(xdotool search --onlyvisible --name "^Quietembers\$" | wc -l)" = 1 ]' "exactly one window"
+        e2e_check '[ "$(qe_x xdotool getwindowname "$E2E_WINDOW")" = Quietembers ]' "window title"
+        e2e_check 'qe_x xprop -id "$E2E_WINDOW" _NET_WM_STATE | grep -q _NET_WM_STATE_FULLSCREEN' "full-screen state"
+        e2e_check '[ "$(qe_x xdotool search --onlyvisible --name "^Quietembers\$" | wc -l)" = 1 ]' "exactly one window"
         if e2e_wait_frames 30; then
             e2e_log "presenting at about $E2E_FPS frames per second"
         else

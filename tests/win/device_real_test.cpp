@@ -10,6 +10,7 @@
 #include "shell/app_win32.h"
 #include "shell/frame_clock.h"
 #include "show/fade.h"
+#include "support/test_device.h"
 #include "show/show.h"
 
 namespace {
@@ -47,7 +48,7 @@ uint32_t RunFrames(float seconds, int32_t* stopFlag = nullptr)
 
 TEST(RealDevice, ChoosesAFullScreenModeAndRunsTheFades)
 {
-    if (!HaveDisplay()) GTEST_SKIP() << "no QE_TEST_DISPLAY";
+    if (!HaveDisplay()) QE_SKIP_WITHOUT_SESSION("display (QE_TEST_DISPLAY)");
     g_window = MakeFullScreenWindow();
     ASSERT_NE(g_window, nullptr);
     g_d3d = Direct3DCreate8(120);

@@ -44,7 +44,7 @@ protected:
     void SetUp() override
     {
         device = TestDeviceOpen();
-        if (!device) GTEST_SKIP() << "no display (QE_TEST_DISPLAY) or no device";
+        if (!device) QE_SKIP_WITHOUT_SESSION("display (QE_TEST_DISPLAY) or no device");
         blocksBefore = MemLiveBlocks();
     }
     void TearDown() override

@@ -238,7 +238,7 @@ class RealDeviceTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (!TestDisplayAvailable()) GTEST_SKIP() << "no display (QE_TEST_DISPLAY)";
+        if (!TestDisplayAvailable()) QE_SKIP_WITHOUT_SESSION("display (QE_TEST_DISPLAY)");
         g_device = TestDeviceOpen();
         ASSERT_NE(g_device, nullptr);
         for (IDirect3DTexture8*& t : g_slideTextures) t = nullptr;

@@ -14,6 +14,13 @@ bool TestDisplayAvailable()
     return n > 0 && n < sizeof value;
 }
 
+bool TestSessionRequired()
+{
+    char value[512];
+    return GetEnvironmentVariableA("CI", value, sizeof value) > 0 ||
+           GetEnvironmentVariableA("QE_SESSION_DIR", value, sizeof value) > 0;
+}
+
 IDirect3DDevice8* TestDeviceOpen()
 {
     if (g_testDevice) return g_testDevice;
