@@ -127,19 +127,12 @@ e2e_wait_frames() {
 # e2e_wait_show [SECONDS]: waits until the title card is over and the composition is drawn: the
 # upper colour line lights row 59 while everything above it is black (the title card lights its
 # whole surround). Messages sent before then reach the title card's own loop.
-e2e_wait_show() {
-    local until=$(( $(e2e_ms) + ${1:-30} * 1000 )) shot="$E2E_OUT/wait_show.png"
-    while [ "$(e2e_ms)" -lt "$until" ]; do
-        qe_alive "$E2E_PID" || return 1
-        if qe_screenshot "$shot" any &&
-            [ "$(e2e_region_max "$shot" 640x1+0+59)" -ge 128 ] &&
-            [ "$(e2e_region_max "$shot" 640x58+0+0)" -le 8 ]; then
-            return 0
-        fi
-        sleep 0.5
-    done
-    return 1
+e2e_show_drawn() {
+    local shot="$E2E_OUT/wait_show.png"
+    qe_screenshot "$shot" any && [ "$(e2e_region_max "$shot" 640x1+0+59)" -ge 128 ] &&
+        [ "$(e2e_region_max "$shot" 640x58+0+0)" -le 8 ]
 }
+e2e_wait_show() { e2e_wait_until "${1:-30}" e2e_show_drawn; }
 
 # e2e_wait_until SECONDS CMD...: runs CMD every 0.2 s until it succeeds; false if it has not after
 # SECONDS, or once the program has ended and CMD still fails.
