@@ -2,6 +2,7 @@
 """Compares the program's captured sound with `xmtool render` of the same module.
 
     sound_compare.py CAPTURE.raw REFERENCE.raw SECONDS ESCAPE
+    sound_compare.py --music CAPTURE.raw    # seconds captured from the first non-zero frame on
 
 Both files are 44100 Hz 16-bit stereo. The capture starts before the program, so the two are lined
 up at their first non-zero frame. The sound server plays silence when Wine's sound thread falls
@@ -11,7 +12,8 @@ equal part. Checks: the first SECONDS of the music are equal sample for sample; 
 (seconds into the capture at which Escape was pressed) is not negative, the sound stays equal
 until about two seconds after the key (the ring ahead of the speakers), then changes, and five
 seconds after the key it has fallen to silence against the reference. Prints one fact a line;
-exits 1 when a check fails.
+exits 1 when a check fails, 3 when the only failure is a capture that ends before SECONDS of music
+(a test still recording may wait and compare again).
 """
 import array
 import sys
@@ -50,7 +52,19 @@ def energy(data, start, end):
     return sum(v * v for v in s) / max(1, len(s))
 
 
+def music_seconds(path):
+    data = open(path, "rb").read()
+    start = next_nonzero(data, 0)
+    return max(0, len(data) // FRAME - start) / RATE
+
+
 def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "--music":
+        print("%.3f" % music_seconds(sys.argv[2]))
+        return 0
+    if len(sys.argv) != 5:
+        print("usage: sound_compare.py CAPTURE.raw REFERENCE.raw SECONDS ESCAPE | --music CAPTURE.raw")
+        return 2
     capture = open(sys.argv[1], "rb").read()
     reference = open(sys.argv[2], "rb").read()
     seconds = float(sys.argv[3])
@@ -62,7 +76,7 @@ def main():
         print("no sound in the %s" % ("capture" if c >= nc else "reference"))
         return 1
     print("the music starts %.3f s into the capture" % ((c - r) / RATE))
-    gaps, gap_frames = 0, 0
+    gaps, gap_frames, gap_longest = 0, 0, 0
     key = None  # the Escape key, in the reference's frames
     escape_frame = int(escape * RATE) if escape >= 0 else None
     while True:
@@ -81,16 +95,27 @@ def main():
             break  # not an insertion: the capture lacks sound the reference has
         gaps += 1
         gap_frames += (c2 - c) - (r2 - r)
+        gap_longest = max(gap_longest, (c2 - c) - (r2 - r))
         c, r = c2, r2
     if key is None and escape_frame is not None:
         key = escape_frame - (c - r)
     equal = r
     print("equal to the render for %.3f s of music" % (equal / RATE))
-    print("underruns of the sound server: %d, %.3f s of silence inserted" % (gaps, gap_frames / RATE))
-    ok = True
+    print("compared %d frames (%d samples)" % (equal, 2 * equal))
+    print("underruns of the sound server: %d, %.3f s of silence inserted, the longest %.3f s"
+          % (gaps, gap_frames / RATE, gap_longest / RATE))
+    ok, short = True, False
     if equal < seconds * RATE:
-        print("FAIL: the capture differs from the render at %.3f s of music" % (equal / RATE))
-        ok = False
+        if r >= nr:
+            print("FAIL: the reference ends after %.3f s" % (equal / RATE))
+            ok = False
+        elif next_nonzero(capture, c) >= nc:
+            # Captured so far, or followed by nothing but silence: not a difference (yet).
+            print("the capture ends after %.3f s of music" % (equal / RATE))
+            short = True
+        else:
+            print("FAIL: the capture differs from the render at %.3f s of music" % (equal / RATE))
+            ok = False
     if escape_frame is not None:
         delay = (equal - key) / RATE
         print("the sound changed %.3f s after Escape" % delay)
@@ -110,7 +135,7 @@ def main():
             if ratio > 0.01:
                 print("FAIL: the music has not faded out")
                 ok = False
-    return 0 if ok else 1
+    return 1 if not ok else 3 if short else 0
 
 
 sys.exit(main())
