@@ -216,15 +216,16 @@ static void WriteReport()
 }
 
 // The program's calls to ExitProcess load their target from the import slot __imp_ExitProcess
-// (__imp__ExitProcess@4 on i686), which --wrap replaces with qe_probe_exit_slot. Asm labels give
-// the exact symbols: no C++ mangling and no i686 leading underscore is added to them.
+// (__imp__ExitProcess@4 on i686), which --wrap replaces with qe_probe_exit_slot. The asm labels are
+// the exact symbols: the linker wraps the name without i686's leading underscore and puts that
+// underscore back in front of __wrap_ and __real_.
 #if defined(__x86_64__)
-#define QE_IMP_EXIT_PROCESS "__imp_ExitProcess"
+#define QE_WRAPPED_EXIT(prefix) prefix "__imp_ExitProcess"
 #else
-#define QE_IMP_EXIT_PROCESS "__imp__ExitProcess@4"
+#define QE_WRAPPED_EXIT(prefix) "_" prefix "_imp__ExitProcess@4"
 #endif
 typedef VOID(WINAPI* ExitProcessFn)(UINT);
-extern "C" ExitProcessFn const qe_probe_real_exit __asm__("__real_" QE_IMP_EXIT_PROCESS);
+extern "C" ExitProcessFn const qe_probe_real_exit __asm__(QE_WRAPPED_EXIT("__real_"));
 
 static VOID WINAPI ProbeExitProcess(UINT code)
 {
@@ -233,4 +234,4 @@ static VOID WINAPI ProbeExitProcess(UINT code)
     qe_probe_real_exit(code);
 }
 
-extern "C" ExitProcessFn const qe_probe_exit_slot __asm__("__wrap_" QE_IMP_EXIT_PROCESS) = ProbeExitProcess;
+extern "C" ExitProcessFn const qe_probe_exit_slot __asm__(QE_WRAPPED_EXIT("__wrap_")) = ProbeExitProcess;
