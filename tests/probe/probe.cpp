@@ -39,7 +39,8 @@ bool __real__Z24wave_device_thread_startPFvvE(void (*proc)());
 }
 
 // The audio thread's own measurements: written by that thread only, read at exit, after
-// audio_stop has joined it (or after ExitProcess has ended it).
+// audio_stop has joined it. (When the heap runs out, the process ends with the thread still
+// running, and the report takes the figures as they stand.)
 static int64_t  g_polls;
 static int64_t  g_position_failures;
 static int64_t  g_lead_min = INT64_MAX;    // frames
