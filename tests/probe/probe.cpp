@@ -7,6 +7,7 @@
 // the exe's TLS callbacks at process attach but not at detach.)
 //
 //   live_blocks        heap blocks still allocated (MemLiveBlocks) at exit
+//   exit_code          the code given to ExitProcess
 //   polls              position reads of the audio thread
 //   position_failures  reads the device could not answer
 //   lead_min_frames    the least lead, over the polls, of the frames rendered (pre-fill included)
@@ -171,7 +172,7 @@ static void PutKey(Report* r, const char* key, int64_t value, int32_t decimals =
     Put(r, "\n");
 }
 
-static void WriteReport()
+static void WriteReport(UINT exitCode)
 {
     char path[MAX_PATH + 3];
     const DWORD n = GetEnvironmentVariableA("QE_PROBE_OUT", path + 2, MAX_PATH);
@@ -194,6 +195,7 @@ static void WriteReport()
     }
     Report r = {};
     PutKey(&r, "live_blocks", MemLiveBlocks());
+    PutKey(&r, "exit_code", exitCode);
     PutKey(&r, "polls", g_polls);
     PutKey(&r, "position_failures", g_position_failures);
     if (g_lead_min != INT64_MAX) {
@@ -231,7 +233,7 @@ extern "C" ExitProcessFn const qe_probe_real_exit __asm__(QE_WRAPPED_EXIT("__rea
 static VOID WINAPI ProbeExitProcess(UINT code)
 {
     static LONG s_reported;  // a second caller (another thread ending the process) writes nothing
-    if (InterlockedExchange(&s_reported, 1) == 0) WriteReport();
+    if (InterlockedExchange(&s_reported, 1) == 0) WriteReport(code);
     qe_probe_real_exit(code);
 }
 
