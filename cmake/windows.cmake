@@ -20,3 +20,6 @@ target_link_libraries(quietembers PRIVATE qe_platform)
 set_target_properties(quietembers PROPERTIES OUTPUT_NAME quietembers RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 add_subdirectory(${CMAKE_SOURCE_DIR}/tests/win ${CMAKE_BINARY_DIR}/tests/win)
+
+# The same program with test instrumentation: build/<preset>/quietembers-probe.exe.
+add_subdirectory(${CMAKE_SOURCE_DIR}/tests/probe ${CMAKE_BINARY_DIR}/tests/probe)

@@ -255,3 +255,37 @@ e2e_end() {
     if [ "$E2E_FAILED" = 0 ]; then e2e_log "passed"; else e2e_log "failed (output in $E2E_OUT)"; fi
     return "$E2E_FAILED"
 }
+
+# ---- the probe build (build/<preset>/quietembers-probe.exe) ---------------------------------
+# e2e_probe_start [WINEDEBUG]: starts the probe build with its exit report at $E2E_PROBE_OUT.
+e2e_probe_start() {
+    local exe=$QE_EXE
+    E2E_PROBE_OUT="$E2E_OUT/probe-$((++e2e_probe_runs)).txt"
+    rm -f "$E2E_PROBE_OUT"
+    QE_EXE=${QE_PROBE_EXE:-$e2e_root/build/win64/quietembers-probe.exe}
+    QE_PROBE_OUT=$E2E_PROBE_OUT e2e_start "$@"
+    QE_EXE=$exe
+}
+e2e_probe_runs=0
+
+# e2e_probe KEY: a value of the probe's exit report (empty when missing).
+e2e_probe() {
+    sed -n "s/^$1=//p" "$E2E_PROBE_OUT" 2>/dev/null | head -n 1
+}
+
+# e2e_deactivate: another window takes the activation from the program's, as a task bar or Alt+Tab
+# would; the other window stays until e2e_end.
+e2e_deactivate() {
+    local other="" pid
+    e2e_activate || return 1
+    e2e_spawn pid "$E2E_OUT/xmessage.log" xmessage -geometry +300+200 -name other "another window" || return 1
+    # The window manager lists the other window once it manages it (5 s: a loaded machine).
+    for _ in $(seq 100); do
+        other=$(wmctrl -l -x 2>/dev/null </dev/null | awk '$3 ~ /^other\./ { print $1; exit }')
+        [ -n "$other" ] && break
+        sleep 0.05
+    done
+    [ -n "$other" ] || return 1
+    # openbox keeps the focus on a full-screen window when a new one maps: ask until it moves.
+    qe_activate_window "$other"
+}

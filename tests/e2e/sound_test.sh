@@ -21,7 +21,7 @@ if e2e_begin sound; then
             # Six seconds of title card in silence, then the music: let 22 s of it play, as the
             # capture itself counts them.
             music_playing() {
-                [ "$(python3 "$(dirname "$0")/sound_compare.py" --music-seconds "$E2E_OUT/sound.raw" |
+                [ "$(python3 "$(dirname "$0")/sound_compare.py" --music "$E2E_OUT/sound.raw" |
                     awk '{ print ($1 >= 22) }')" = 1 ]
             }
             e2e_check 'e2e_wait_until 60 music_playing' "less than 22 s of music after a minute"

@@ -1,0 +1,240 @@
+// tests/probe/probe.cpp -- test instrumentation linked into quietembers-probe.exe only, never into
+// quietembers.exe. The linker's --wrap sends the audio layer's calls to the wave device through
+// the __wrap_ functions below, which watch the audio thread's polls and pass every call on
+// unchanged. The program ends only through ExitProcess (AppShutdown; HeapExhausted), whose import
+// slot is wrapped the same way: the report is written there, just before the real ExitProcess, to
+// the file named by QE_PROBE_OUT, one key=value a line. (A TLS callback would not do: Wine calls
+// the exe's TLS callbacks at process attach but not at detach.)
+//
+//   live_blocks        heap blocks still allocated (MemLiveBlocks) at exit
+//   exit_code          the code given to ExitProcess
+//   polls              position reads of the audio thread
+//   position_failures  reads the device could not answer
+//   lead_min_frames    the least lead, over the polls, of the frames rendered (pre-fill included)
+//                      over the frames the device has played, read as the thread wakes from its
+//                      sleep and before it renders: the ring's margin at its worst point
+//   lead_min_slices, lead_min_ms  the same in slices and in milliseconds
+//   slices_rendered    slices the audio thread rendered (the pre-fill not counted)
+//   render_max_us      the longest render of one poll (position read to sleep)
+//   poll_gap_max_us    the longest time from one wake to the next (5 ms when the thread is on time)
+//   audio_threads, rate, slice_frames, ring_frames
+// The lead keys are missing when the thread never read a position.
+//
+// QE_PROBE_OUT is a Unix absolute path (Wine's drive Z:) or a Windows path. The report is formatted
+// by hand and written with KERNEL32 alone.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "audio/audio_local.h"
+#include "shell/heap.h"
+
+extern int32_t g_output_rate;  // audio/output.cpp
+
+// The wrapped functions, by their C++ names (bool wave_device_position_bytes(uint32_t*), ...).
+extern "C" {
+bool __real__Z26wave_device_position_bytesPj(uint32_t* bytes);
+void __real__Z17wave_device_sleepi(int32_t ms);
+bool __real__Z24wave_device_thread_startPFvvE(void (*proc)());
+}
+
+// The audio thread's own measurements: written by that thread only, read at exit, after
+// audio_stop has joined it. (When the heap runs out, the process ends with the thread still
+// running, and the report takes the figures as they stand.)
+static int64_t  g_polls;
+static int64_t  g_position_failures;
+static int64_t  g_lead_min = INT64_MAX;    // frames
+static int64_t  g_slices_rendered;
+static int64_t  g_render_max;              // counter ticks
+static int64_t  g_poll_gap_max;            // counter ticks
+static int64_t  g_rendered;                // frames rendered into the ring, unwrapped
+static int64_t  g_played;                  // bytes the device has played, unwrapped
+static uint32_t g_position_last;           // the last 32-bit reading
+static int32_t  g_slice_seen;              // g_write_slice at the last poll
+static int64_t  g_wake;                    // counter at the last wake (0: none yet)
+static int64_t  g_after_read;              // counter when the last position read returned
+
+// Written by the main thread before each audio thread starts.
+static void (*g_thread_proc)();
+static bool    g_thread_fresh;             // the running thread has not polled yet
+static int32_t g_audio_threads;
+static std::atomic<DWORD> g_audio_thread_id{0};
+
+static int64_t Now()
+{
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t.QuadPart;
+}
+
+static bool OnAudioThread()
+{
+    return GetCurrentThreadId() == g_audio_thread_id.load(std::memory_order_acquire);
+}
+
+static void ProbeThread()
+{
+    g_audio_thread_id.store(GetCurrentThreadId(), std::memory_order_release);
+    g_thread_proc();
+}
+
+extern "C" bool __wrap__Z24wave_device_thread_startPFvvE(void (*proc)())
+{
+    // The thread starts after the pre-fill: the whole ring is rendered and the device is at byte 0.
+    g_thread_proc = proc;
+    g_thread_fresh = true;
+    g_audio_threads++;
+    return __real__Z24wave_device_thread_startPFvvE(ProbeThread);
+}
+
+extern "C" bool __wrap__Z26wave_device_position_bytesPj(uint32_t* bytes)
+{
+    if (!OnAudioThread()) return __real__Z26wave_device_position_bytesPj(bytes);
+    const int64_t wake = Now();
+    if (g_thread_fresh) {
+        g_thread_fresh = false;
+        g_rendered = g_ring_frames;
+        g_slice_seen = g_write_slice;
+        g_played = 0;
+        g_position_last = 0;
+    } else if (g_wake != 0 && wake - g_wake > g_poll_gap_max) {
+        g_poll_gap_max = wake - g_wake;
+    }
+    g_wake = wake;
+    // The slices rendered since the last poll (fewer than a ring: the thread stops at the device's).
+    const int32_t done = (g_write_slice - g_slice_seen + g_slice_count) % g_slice_count;
+    g_slice_seen = g_write_slice;
+    g_rendered += static_cast<int64_t>(done) * g_slice_frames;
+    g_slices_rendered += done;
+
+    g_polls++;
+    const bool ok = __real__Z26wave_device_position_bytesPj(bytes);
+    g_after_read = Now();
+    if (!ok) {
+        g_position_failures++;
+        return ok;
+    }
+    g_played += static_cast<int32_t>(*bytes - g_position_last);  // the audio layer's own unwrapping
+    g_position_last = *bytes;
+    const int64_t lead = g_rendered - g_played / 4;
+    if (lead < g_lead_min) g_lead_min = lead;
+    return ok;
+}
+
+extern "C" void __wrap__Z17wave_device_sleepi(int32_t ms)
+{
+    // On the audio thread the sleep ends each poll: what came since the read was rendering.
+    if (OnAudioThread() && g_after_read != 0) {
+        const int64_t render = Now() - g_after_read;
+        if (render > g_render_max) g_render_max = render;
+    }
+    __real__Z17wave_device_sleepi(ms);
+}
+
+// ---- the report ----------------------------------------------------------------------------
+
+struct Report {
+    char    text[2048];
+    int32_t used;
+};
+
+static void Put(Report* r, const char* s)
+{
+    while (*s && r->used < static_cast<int32_t>(sizeof r->text) - 1) r->text[r->used++] = *s++;
+}
+
+// value / 10^decimals in decimal, e.g. (87654, 1) -> "8765.4".
+static void PutFixed(Report* r, int64_t value, int32_t decimals)
+{
+    char digits[32];
+    int32_t n = 0;
+    const bool negative = value < 0;
+    uint64_t v = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    do {
+        digits[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+        if (n == decimals) digits[n++] = '.';
+    } while (v != 0 || n <= decimals + (decimals > 0 ? 1 : 0));
+    if (negative) Put(r, "-");
+    char one[2] = {0, 0};
+    while (n > 0) {
+        one[0] = digits[--n];
+        Put(r, one);
+    }
+}
+
+static void PutKey(Report* r, const char* key, int64_t value, int32_t decimals = 0)
+{
+    Put(r, key);
+    Put(r, "=");
+    PutFixed(r, value, decimals);
+    Put(r, "\n");
+}
+
+static void WriteReport(UINT exitCode)
+{
+    char path[MAX_PATH + 3];
+    const DWORD n = GetEnvironmentVariableA("QE_PROBE_OUT", path + 2, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return;
+    char* name = path + 2;
+    if (name[0] == '/') {  // a Unix path: the same file through drive Z:
+        name = path;
+        name[0] = 'Z';
+        name[1] = ':';
+    }
+    for (char* c = name; *c; c++) {
+        if (*c == '/') *c = '\\';
+    }
+
+    int64_t ticks_per_second;
+    {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        ticks_per_second = f.QuadPart > 0 ? f.QuadPart : 1;
+    }
+    Report r = {};
+    PutKey(&r, "live_blocks", MemLiveBlocks());
+    PutKey(&r, "exit_code", exitCode);
+    PutKey(&r, "polls", g_polls);
+    PutKey(&r, "position_failures", g_position_failures);
+    if (g_lead_min != INT64_MAX) {
+        PutKey(&r, "lead_min_frames", g_lead_min);
+        if (g_slice_frames > 0) PutKey(&r, "lead_min_slices", g_lead_min * 1000 / g_slice_frames, 3);
+        if (g_output_rate > 0) PutKey(&r, "lead_min_ms", g_lead_min * 10000 / g_output_rate, 1);
+    }
+    PutKey(&r, "slices_rendered", g_slices_rendered);
+    PutKey(&r, "render_max_us", g_render_max * 1000000 / ticks_per_second);
+    PutKey(&r, "poll_gap_max_us", g_poll_gap_max * 1000000 / ticks_per_second);
+    PutKey(&r, "audio_threads", g_audio_threads);
+    PutKey(&r, "rate", g_output_rate);
+    PutKey(&r, "slice_frames", g_slice_frames);
+    PutKey(&r, "ring_frames", g_ring_frames);
+
+    HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, r.text, static_cast<DWORD>(r.used), &written, nullptr);
+    CloseHandle(file);
+}
+
+// The program's calls to ExitProcess load their target from the import slot __imp_ExitProcess
+// (__imp__ExitProcess@4 on i686), which --wrap replaces with qe_probe_exit_slot. The asm labels are
+// the exact symbols: the linker wraps the name without i686's leading underscore and puts that
+// underscore back in front of __wrap_ and __real_.
+#if defined(__x86_64__)
+#define QE_WRAPPED_EXIT(prefix) prefix "__imp_ExitProcess"
+#else
+#define QE_WRAPPED_EXIT(prefix) "_" prefix "_imp__ExitProcess@4"
+#endif
+typedef VOID(WINAPI* ExitProcessFn)(UINT);
+extern "C" ExitProcessFn const qe_probe_real_exit __asm__(QE_WRAPPED_EXIT("__real_"));
+
+static VOID WINAPI ProbeExitProcess(UINT code)
+{
+    static LONG s_reported;  // a second caller (another thread ending the process) writes nothing
+    if (InterlockedExchange(&s_reported, 1) == 0) WriteReport(code);
+    qe_probe_real_exit(code);
+}
+
+extern "C" ExitProcessFn const qe_probe_exit_slot __asm__(QE_WRAPPED_EXIT("__wrap_")) = ProbeExitProcess;
