@@ -281,7 +281,7 @@ e2e_deactivate() {
     e2e_spawn pid "$E2E_OUT/xmessage.log" xmessage -geometry +300+200 -name other "another window" || return 1
     # The window manager lists the other window once it manages it (5 s: a loaded machine).
     for _ in $(seq 100); do
-        other=$(wmctrl -l -x 2>/dev/null </dev/null | awk '$3 ~ /^other\./ { print $1; exit }')
+        other=$(qe_x wmctrl -l -x | awk '$3 ~ /^other\./ { print $1; exit }')
         [ -n "$other" ] && break
         sleep 0.05
     done
