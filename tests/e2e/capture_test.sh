@@ -66,5 +66,17 @@ if e2e_begin capture; then
         e2e_check '[ $rc = 0 ]' "the pictures (see pictures.txt)"
         sed 's/^/    /' "$E2E_OUT/pictures.txt"
     fi
+
+    # scripts/capture, briefly: three seconds of the title card into an MP4, its WAV and poster.
+    "$e2e_root/scripts/capture" --fps 30 --escape-at 1 --seconds-max 3 -o "$E2E_OUT/short.mp4" >"$E2E_OUT/short.txt" 2>&1
+    rc=$?
+    e2e_check '[ $rc = 0 ]' "scripts/capture failed: $(tail -n 1 "$E2E_OUT/short.txt")"
+    streams=$(ffprobe -v error -show_entries stream=codec_name,pix_fmt,r_frame_rate,nb_frames,start_time \
+        -of compact=nokey=1 "$E2E_OUT/short.mp4" 2>&1 | tr '\n' ' ')
+    e2e_log "short.mp4: $streams"
+    e2e_check '[[ $streams =~ stream\|h264\|yuv420p\|30/1\|0\.0+\|90\ stream\|aac\|0/0\|0\.0+\| ]]' \
+        "not 90 frames of H.264 yuv420p at 30 a second and AAC sound, both from 0"
+    e2e_check '[ "$(stat -c %s "$E2E_OUT/short.wav" 2>/dev/null)" = $((44 + 3 * 44100 * 4)) ]' "short.wav is not 3 s long"
+    e2e_check '[ -s "$E2E_OUT/poster.png" ]' "no poster frame"
 fi
 e2e_end

@@ -39,7 +39,9 @@ bool CaptureVideoOpen(const char* path);     // null or "-": standard output
 void CaptureVideoWrite(const void* bgr0);    // 640 * 480 * 4 bytes
 
 // Called by the device after each Present: clock, sound, audio thread, then Escape or close.
+// Once the frame limit is reached nothing more is recorded (CaptureRecording false).
 void CaptureAfterPresent();
+bool CaptureRecording();
 
 // One line on standard error, for the script's log.
 void CaptureLog(const char* format, ...);

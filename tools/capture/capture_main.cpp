@@ -27,7 +27,6 @@ namespace {
 
 HANDLE g_video = INVALID_HANDLE_VALUE;
 bool   g_escapePosted;
-bool   g_closePosted;
 
 void WriteHandle(HANDLE h, const void* data, DWORD bytes)
 {
@@ -137,8 +136,19 @@ void CaptureVideoWrite(const void* bgr0)
     }
 }
 
+bool CaptureRecording()
+{
+    return g_capture.close_frame < 0 || g_capturePresents < g_capture.close_frame;
+}
+
 void CaptureAfterPresent()
 {
+    // Past the limit nothing more is recorded. WM_CLOSE goes again each frame until the program
+    // ends: the title card's loop takes a quit for itself, and the show's loop draws one more frame.
+    if (!CaptureRecording()) {
+        PostMessageA(g_window, WM_CLOSE, 0, 0);
+        return;
+    }
     g_capturePresents++;
     CaptureSoundAdvance();
     CaptureAudioPoll();
@@ -153,11 +163,9 @@ void CaptureAfterPresent()
             CaptureLog("capture: escape before frame %lld", static_cast<long long>(next));
         }
     }
-    // Posted again each frame until the program ends: the title card's loop takes a quit for itself.
-    if (g_capture.close_frame >= 0 && next >= g_capture.close_frame) {
+    if (!CaptureRecording()) {
         PostMessageA(g_window, WM_CLOSE, 0, 0);
-        if (!g_closePosted) CaptureLog("capture: close before frame %lld", static_cast<long long>(next));
-        g_closePosted = true;
+        CaptureLog("capture: close before frame %lld", static_cast<long long>(next));
     }
     if (next % g_capture.fps == 0) CaptureLog("frames %lld", static_cast<long long>(next));
 }

@@ -95,7 +95,7 @@ struct CaptureDevice : public ForwardDevice {
 
     HRESULT STDMETHODCALLTYPE Present(const RECT* src, const RECT* dst, HWND window, const RGNDATA* dirty) override
     {
-        ReadBack();
+        if (CaptureRecording()) ReadBack();
         HRESULT hr = inner->Present(src, dst, window, dirty);
         CaptureAfterPresent();
         return hr;
