@@ -15,8 +15,8 @@ fps=30
 escape_at=20
 
 # capture NAME FRAME...: one run, its frames hashed (and the given ones kept) as they come.
-# 27 s of show at 30 frames a second takes about 40 s here with both cores loaded; the limit is
-# three times that.
+# 27 s of show at 30 frames a second (811 frames) took 25 s here with both cores loaded by other
+# builds; the limit of 120 s leaves room for a machine four times slower.
 capture() {
     local name=$1
     shift
