@@ -23,3 +23,11 @@ add_subdirectory(${CMAKE_SOURCE_DIR}/tests/win ${CMAKE_BINARY_DIR}/tests/win)
 
 # The same program with test instrumentation: build/<preset>/quietembers-probe.exe.
 add_subdirectory(${CMAKE_SOURCE_DIR}/tests/probe ${CMAKE_BINARY_DIR}/tests/probe)
+
+# The capture build: the same program from the same library, with the clock, the wave device and
+# Direct3DCreate8 of tools/capture/ linked ahead of it, so the library's own are never pulled in.
+# It writes every frame and the sound it plays at a fixed frame rate (scripts/capture).
+file(GLOB QE_CAPTURE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/capture/*.cpp)
+add_executable(quietembers-capture WIN32 ${QE_CAPTURE_SOURCES})
+target_link_libraries(quietembers-capture PRIVATE qe_platform)
+set_target_properties(quietembers-capture PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# The capture build (build/win64/quietembers-capture.exe) at 30 frames a second, Escape at 20 s:
+# two runs give the same WAV and the same frames byte for byte; the WAV is silent through the title
+# card and then equals `xmtool render` sample for sample until a ring after Escape, and falls to
+# silence through the closing fade; the frames show the title card, the composition, the end card,
+# and the text rising 6.4 pixels a second. Then scripts/capture encodes two seconds.
+. "$(dirname "$0")/lib.sh"
+here=$(dirname "$0")
+
+xmtool="$e2e_root/build/native/xmtool"
+[ -f "$e2e_root/build/native/CMakeCache.txt" ] &&
+    cmake --build "$e2e_root/build/native" --target xmtool >/dev/null 2>&1 </dev/null
+QE_EXE=$e2e_root/build/win64/quietembers-capture.exe
+fps=30
+escape_at=20
+
+# capture NAME FRAME...: one run, its frames hashed (and the given ones kept) as they come.
+# 27 s of show at 30 frames a second (811 frames) took 25 s here with both cores loaded by other
+# builds; the limit of 120 s leaves room for a machine four times slower.
+capture() {
+    local name=$1
+    shift
+    (
+        qe_close_fds
+        export QE_CAPTURE_FPS=$fps QE_CAPTURE_ESCAPE_AT=$escape_at QE_CAPTURE_SECONDS_MAX=60 \
+            QE_CAPTURE_WAV="$E2E_OUT/$name.wav" WINEDEBUG=-all,err+winediag
+        timeout -k 5 120 "$WINE64" "$QE_EXE" 2>"$E2E_OUT/$name.log" </dev/null |
+            python3 "$here/capture_frames.py" "$E2E_OUT/$name" "$@" >"$E2E_OUT/$name.count"
+        echo "${PIPESTATUS[0]} ${PIPESTATUS[1]}" >"$E2E_OUT/$name.status"
+    )
+    read -r rc prc <"$E2E_OUT/$name.status"
+    grep -q "no driver could be loaded" "$E2E_OUT/$name.log" &&
+        e2e_fail "HARNESS FAULT: Wine gave the capture no display driver (not a program fault)"
+    e2e_check '[ "$rc" = 0 ] && [ "$prc" = 0 ]' "run $name ended with $rc (frames: $prc)"
+}
+
+if e2e_begin capture; then
+    if [ ! -x "$xmtool" ]; then
+        e2e_fail "no $xmtool (build the native preset)"
+    else
+        music=$(python3 "$here/capture_check.py" title-frames $fps)
+        escape=$((escape_at * fps))
+        keep="$((3 * fps)) $((music + 6 * fps)) $((music + 8 * fps)) $((music + 13 * fps)) $((escape + 4 * fps))"
+        capture a $keep
+        capture b
+        frames=$(cat "$E2E_OUT/a.count")
+        e2e_log "run a: $frames frames; $(grep -c . "$E2E_OUT/b/frames.md5") in run b"
+        logged=$(sed -n 's/^capture: music starts after frame \([0-9]*\),.*/\1/p' "$E2E_OUT/a.log")
+        e2e_check '[ "$logged" = "$music" ]' "the title card lasted $logged frames, not $music"
+        e2e_check 'grep -q "^capture: escape before frame $escape$" "$E2E_OUT/a.log"' "Escape not before frame $escape"
+        # The end card posts the quit once its timer has passed 7 s: 211 frames at 30 a second.
+        e2e_check '[ "${frames:-0}" -ge $((escape + 7 * fps)) ] && [ "${frames:-0}" -le $((escape + 7 * fps + 2)) ]' \
+            "the program did not end by itself 7 s after Escape ($frames frames)"
+        e2e_check 'cmp -s "$E2E_OUT/a.wav" "$E2E_OUT/b.wav"' "the two WAVs differ"
+        e2e_check 'cmp -s "$E2E_OUT/a/frames.md5" "$E2E_OUT/b/frames.md5"' "the two runs' frames differ"
+        e2e_log "hashes: WAV $(md5sum <"$E2E_OUT/a.wav" | cut -c1-32), frames $(md5sum <"$E2E_OUT/a/frames.md5" | cut -c1-32)"
+
+        "$xmtool" render -o "$E2E_OUT/reference.raw" --seconds 40 >/dev/null 2>&1
+        python3 "$here/capture_check.py" sound "$E2E_OUT/a.wav" "$E2E_OUT/reference.raw" $fps "$music" "$escape" \
+            >"$E2E_OUT/sound.txt" 2>&1
+        rc=$?
+        e2e_check '[ $rc = 0 ]' "the sound (see sound.txt)"
+        sed 's/^/    /' "$E2E_OUT/sound.txt"
+        python3 "$here/capture_check.py" pictures "$E2E_OUT/a" $fps "$music" "$escape" >"$E2E_OUT/pictures.txt" 2>&1
+        rc=$?
+        e2e_check '[ $rc = 0 ]' "the pictures (see pictures.txt)"
+        sed 's/^/    /' "$E2E_OUT/pictures.txt"
+    fi
+
+    # scripts/capture, briefly: three seconds of the title card into an MP4, its WAV and poster.
+    "$e2e_root/scripts/capture" --fps 30 --escape-at 1 --seconds-max 3 -o "$E2E_OUT/short.mp4" >"$E2E_OUT/short.txt" 2>&1
+    rc=$?
+    e2e_check '[ $rc = 0 ]' "scripts/capture failed: $(tail -n 1 "$E2E_OUT/short.txt")"
+    streams=$(ffprobe -v error -show_entries stream=codec_name,pix_fmt,r_frame_rate,nb_frames,start_time \
+        -of compact=nokey=1 "$E2E_OUT/short.mp4" 2>&1 | tr '\n' ' ')
+    e2e_log "short.mp4: $streams"
+    e2e_check '[[ $streams =~ stream\|h264\|yuv420p\|30/1\|0\.0+\|90\ stream\|aac\|0/0\|0\.0+\| ]]' \
+        "not 90 frames of H.264 yuv420p at 30 a second and AAC sound, both from 0"
+    e2e_check '[ "$(stat -c %s "$E2E_OUT/short.wav" 2>/dev/null)" = $((44 + 3 * 44100 * 4)) ]' "short.wav is not 3 s long"
+    e2e_check '[ -s "$E2E_OUT/poster.png" ]' "no poster frame"
+fi
+e2e_end

@@ -1,0 +1,50 @@
+// tools/capture/capture.h -- the capture build: the program's own library with four platform
+// pieces put in its place, so that the show runs on a simulated clock and sound device and every
+// frame is read back after it is drawn.
+//
+//   clock_capture.cpp        the performance counter counts presented frames
+//   wave_device_capture.cpp  a wave device that "plays" at the frame clock's pace into a WAV, and
+//                            the audio thread as a fiber of the main thread
+//   direct3d_capture.cpp     Direct3DCreate8, whose device reads every frame back before Present
+//   capture_main.cpp         the entry point: settings, outputs, then the program's AppMain
+//
+// The objects above are linked before the program's library, so the library's own clock, wave
+// device and the Direct3D import are never pulled in. Windows only, main thread only.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+struct CaptureSettings {
+    uint32_t fps;                  // frames per second of show time, 1..240
+    int64_t  escape_frame;         // Escape is posted before this video frame; -1: see escape_music
+    int64_t  escape_music;         // or once this many sample frames of music have played; -1: never
+    int64_t  close_frame;          // WM_CLOSE before this video frame; -1: never
+};
+
+extern CaptureSettings g_capture;
+
+// Presents so far: video frames written. The simulated counter reads g_capturePresents x 65536.
+extern int64_t g_capturePresents;
+
+// Sound: 44100 Hz (the device's rate), 16-bit stereo, appended after each Present.
+bool    CaptureSoundOpen(const char* path);  // false: the WAV cannot be created
+void    CaptureSoundAdvance();               // the device moves to g_capturePresents; appends what it played
+void    CaptureAudioPoll();                  // one poll of the audio thread, if it runs
+int64_t CaptureMusicFrames();                // sample frames played since the device started; -1 before
+int64_t CaptureMusicStartPresents();         // presents before the device started; -1 before
+
+// Pictures: 640 x 480, 4 bytes a pixel (B, G, R, 0), top row first, one frame after another.
+bool CaptureVideoOpen(const char* path);     // null or "-": standard output
+void CaptureVideoWrite(const void* bgr0);    // 640 * 480 * 4 bytes
+
+// Called by the device after each Present: clock, sound, audio thread, then Escape or close.
+// Once the frame limit is reached nothing more is recorded (CaptureRecording false).
+void CaptureAfterPresent();
+bool CaptureRecording();
+
+// One line on standard error, for the script's log.
+void CaptureLog(const char* format, ...);
+
+// Unix paths (from the scripts) as Wine's Z: paths; anything else unchanged.
+void CaptureWindowsPath(const char* in, char* out, size_t size);
