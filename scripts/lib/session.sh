@@ -39,6 +39,25 @@ qe_spawn() {
         if [ "$pgrp" = "$BASHPID" ]; then exec "$@"; else exec setsid "$@"; fi
     ) &
     printf -v "$__var" %s "$!"
+    QE_PID_START[$!]=$(qe_pid_start "$!" || echo gone)
+}
+
+# The start time (clock ticks since boot) of each process qe_spawn started. Once a child of ours
+# has ended and bash has reaped it, the kernel may give its number to any new process (here
+# numbers go up to 32768 and come round within minutes on a busy machine): a number we hold names
+# our process only while its start time is the one noted here. Without this check, stopping a
+# process that had long ended (a finished capture, at the session's stop) killed whatever process
+# had its number by then: a test of another run, or one of our own.
+declare -gA QE_PID_START=()
+
+# qe_pid_start PID: prints the start time of PID; false when there is no such process.
+qe_pid_start() {
+    local line rest
+    { read -r line <"/proc/$1/stat"; } 2>/dev/null || return 1
+    rest=${line##*) }  # the name in parentheses may hold spaces; what follows it does not
+    # After the name: state, then 18 fields, then the start time (field 22 of the line).
+    read -r _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ rest _ <<<"$rest"
+    echo "$rest"
 }
 
 qe_session_spawn() {
@@ -46,12 +65,15 @@ qe_session_spawn() {
     QE_SESSION_PIDS+=("${!1}")
 }
 
-# qe_alive PID: true while PID runs (a zombie waiting to be reaped counts as ended).
+# qe_alive PID: true while PID runs (a zombie waiting to be reaped counts as ended). A PID that
+# qe_spawn started counts only while it is still that process (see QE_PID_START).
 qe_alive() {
-    local state
-    [ -r "/proc/$1/stat" ] || return 1
-    { read -r _ _ state _ <"/proc/$1/stat"; } 2>/dev/null || return 1
-    [ "$state" != Z ]
+    local line rest state start
+    { read -r line <"/proc/$1/stat"; } 2>/dev/null || return 1
+    rest=${line##*) }
+    read -r state _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ start _ <<<"$rest"
+    [ "$state" != Z ] || return 1
+    [ -z "${QE_PID_START[$1]:-}" ] || [ "${QE_PID_START[$1]}" = "$start" ]
 }
 
 # qe_wait_exit PID SECONDS: waits for our child PID to end; sets QE_EXIT to its exit status, or
