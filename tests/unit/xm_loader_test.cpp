@@ -457,6 +457,7 @@ TEST_F(XmLoader, MalformedFilesAreRejected)
         {"17 samples", [](std::vector<uint8_t>& b, const xmw::Layout& l) { xmw::Put16(b, l.instrument_at[2] + 27, 17); }, "17 samples"},
         {"13 volume points", [](std::vector<uint8_t>& b, const xmw::Layout& l) { b[l.instrument_at[1] + 225] = 13; }, "13 volume envelope points"},
         {"13 panning points", [](std::vector<uint8_t>& b, const xmw::Layout& l) { b[l.instrument_at[2] + 226] = 13; }, "13 panning envelope points"},
+        {"more instruments than bytes for them", [](std::vector<uint8_t>& b, const xmw::Layout& l) { xmw::Put16(b, l.instrument_count_at, 32767); }, "32767 instruments need at least"},
         {"instrument header past the end", [](std::vector<uint8_t>& b, const xmw::Layout& l) { xmw::Put32(b, l.instrument_at[0], 0x7FFFFFFF); }, "truncated"},
         {"sample longer than the file", [](std::vector<uint8_t>& b, const xmw::Layout& l) { xmw::Put32(b, l.sample_header_at[2][1], 6); }, "sample data would end"},
         {"sample length 4 GB", [](std::vector<uint8_t>& b, const xmw::Layout& l) { xmw::Put32(b, l.sample_header_at[1][0], 0xFFFFFFFFu); }, "sample data would end"},
@@ -477,6 +478,20 @@ TEST_F(XmLoader, MalformedFilesAreRejected)
         EXPECT_NE(std::string(xm_last_error()).find(c.reason), std::string::npos) << c.what << ": " << xm_last_error();
         EXPECT_EQ(MemLiveBlocks(), blocks_) << c.what;
     }
+}
+
+// An empty instrument whose header size is below its own 29 bytes: the next one follows them
+// instead of reading them again.
+TEST_F(XmLoader, AnInstrumentEndsNoEarlierThanItsFields)
+{
+    const xmw::Module m = xmw::Demo();
+    xmw::Layout layout;
+    image_ = xmw::Write(m, &layout);
+    ASSERT_TRUE(m.instruments[0].samples.empty());
+    xmw::Put32(image_, layout.instrument_at[0], 0);
+    player_ = Load(image_);
+    ASSERT_NE(player_, nullptr) << xm_last_error();
+    for (int j = 0; j < 3; j++) EXPECT_EQ(player_->instruments[j].sample_count, int32_t(m.instruments[j].samples.size()));
 }
 
 TEST_F(XmLoader, SeventeenSamplesFailAfterEarlierInstrumentsLoaded)
