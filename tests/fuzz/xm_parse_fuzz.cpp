@@ -9,27 +9,23 @@
 #include "module/xm_loader.h"
 #include "player/player.h"
 #include "shell/heap.h"
+#include "tests/fuzz/fuzz_check.h"
 
 static const uint8_t* g_input;
 static int32_t g_inputSize;
 
 static void* open_input(const void*) { return memory_open_image(g_input, g_inputSize); }
 
-static void check(bool ok)
-{
-    if (!ok) abort();
-}
-
 static volatile int32_t g_sink;
 
 // Plain PCM for the inputs that take the sample provider's path.
-static void provide(void* dest, int32_t bytes, int32_t bits, int32_t instrument, int32_t sample)
+FUZZ_CHECKER static void provide(void* dest, int32_t bytes, int32_t bits, int32_t instrument, int32_t sample)
 {
     uint8_t* d = static_cast<uint8_t*>(dest);
     for (int32_t i = 0; i < bytes; i++) d[i] = static_cast<uint8_t>(i * 37 + instrument + sample);
 }
 
-static void check_module(const PlayerState* p)
+FUZZ_CHECKER static void check_module(const PlayerState* p)
 {
     check(p->channel_count >= 1 && p->channel_count <= 32);
     check(p->song_length >= 0 && p->song_length <= 256);
