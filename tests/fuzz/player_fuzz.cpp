@@ -23,7 +23,7 @@ static void* open_input(const void*) { return memory_open_image(g_input, g_input
 // The module's own samples, sorted: a voice must play one of them.
 static std::vector<const Sample*> g_owned;
 
-FUZZ_CHECKER static void collect_samples(const PlayerState* p)
+static void collect_samples(const PlayerState* p)
 {
     g_owned.clear();
     for (int j = 0; j < p->instrument_count; j++) {
@@ -33,7 +33,7 @@ FUZZ_CHECKER static void collect_samples(const PlayerState* p)
     std::sort(g_owned.begin(), g_owned.end());
 }
 
-FUZZ_CHECKER static void check_voices(const PlayerState* p)
+static void check_voices(const PlayerState* p)
 {
     check(p->samples_per_tick > 0);
     for (int c = 0; c < p->channel_count; c++) {

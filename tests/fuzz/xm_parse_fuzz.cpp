@@ -19,13 +19,13 @@ static void* open_input(const void*) { return memory_open_image(g_input, g_input
 static volatile int32_t g_sink;
 
 // Plain PCM for the inputs that take the sample provider's path.
-FUZZ_CHECKER static void provide(void* dest, int32_t bytes, int32_t bits, int32_t instrument, int32_t sample)
+static void provide(void* dest, int32_t bytes, int32_t bits, int32_t instrument, int32_t sample)
 {
     uint8_t* d = static_cast<uint8_t*>(dest);
     for (int32_t i = 0; i < bytes; i++) d[i] = static_cast<uint8_t>(i * 37 + instrument + sample);
 }
 
-FUZZ_CHECKER static void check_module(const PlayerState* p)
+static void check_module(const PlayerState* p)
 {
     check(p->channel_count >= 1 && p->channel_count <= 32);
     check(p->song_length >= 0 && p->song_length <= 256);
