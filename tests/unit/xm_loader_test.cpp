@@ -629,6 +629,21 @@ TEST(XmSeeds, WriteSeedsWhenAsked)
     cells.patterns = {odd};
     ASSERT_TRUE(xmw::WriteFile(cells, d + "cells.xm"));
 
+    // Pattern loop (E60, E62), note delay (ED2), arpeggio, speed and a break, on a song of two
+    // entries.
+    xmw::Module effects = OneSample(Ramp(8, 16));
+    effects.orders = {0, 0};
+    xmw::Pattern fx;
+    fx.rows = 6;
+    fx.at(0, 0, 2) = {49, 1, 0, 0x0E, 0x60};
+    fx.at(1, 0, 2) = {52, 1, 0, 0x0E, 0xD2};
+    fx.at(1, 1, 2) = {49, 1, 0, 0x00, 0x37};
+    fx.at(2, 0, 2) = {0, 0, 0, 0x0E, 0x62};
+    fx.at(3, 1, 2) = {0, 0, 0, 0x0F, 0x03};
+    fx.at(4, 0, 2) = {56, 1, 0, 0x0D, 0x01};
+    effects.patterns = {fx};
+    ASSERT_TRUE(xmw::WriteFile(effects, d + "effects.xm"));
+
     std::vector<uint8_t> cut = xmw::Write(xmw::Demo());
     cut.resize(cut.size() - 40);
     FILE* f = fopen((d + "truncated.xm").c_str(), "wb");
