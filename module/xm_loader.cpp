@@ -127,7 +127,9 @@ static bool read_patterns(XmReader* r, PlayerState* p, int32_t stored)
         if (rows < 1 || rows > XM_MAX_ROWS) return fail(r, at + 5, "row count %d at byte %d not in 1..256", rows, at + 5);
         Pattern* pat = &p->patterns[i];
         pat->rows = rows;
-        pat->cells = static_cast<PatternCell*>(MemCalloc(static_cast<size_t>(rows) * channels, sizeof(PatternCell)));
+        // MemAlloc's blocks come zero-filled (clearing them again would touch every page of a
+        // table that a few header bytes can make megabytes long).
+        pat->cells = static_cast<PatternCell*>(MemAlloc(static_cast<size_t>(rows) * channels * sizeof(PatternCell)));
         if (packed == 0) continue;  // stored empty: all cells 0
 
         // The cells are decoded from a copy of the packed bytes. They end where the last cell ends
@@ -152,7 +154,7 @@ static bool read_patterns(XmReader* r, PlayerState* p, int32_t stored)
     // Patterns that the order table plays but the file does not hold: 64 empty rows each.
     for (int32_t i = stored; i < p->patterns_used; i++) {
         p->patterns[i].rows = 64;
-        p->patterns[i].cells = static_cast<PatternCell*>(MemCalloc(static_cast<size_t>(64) * channels, sizeof(PatternCell)));
+        p->patterns[i].cells = static_cast<PatternCell*>(MemAlloc(static_cast<size_t>(64) * channels * sizeof(PatternCell)));
     }
     return true;
 }
@@ -209,6 +211,9 @@ static bool read_sample_data(XmReader* r, PlayerState* p, Sample* s, int32_t ins
     return true;
 }
 
+// Header size, name, type and sample count: what every instrument holds, with or without samples.
+enum { XM_INSTRUMENT_MIN_BYTES = 29 };
+
 static bool read_instrument(XmReader* r, PlayerState* p, int32_t j)
 {
     snprintf(r->where, sizeof r->where, "instrument %d", j);
@@ -225,7 +230,10 @@ static bool read_instrument(XmReader* r, PlayerState* p, int32_t j)
     for (int k = 0; k < 16; k++) ins->samples[k] = nullptr;
     if (count == 0) {
         for (int k = 0; k < 16; k++) ins->samples[k] = &empty_sample;
-        seek_to(r, header_end);
+        // The instrument ends no earlier than the fields just read: a header size below them would
+        // make the next instrument read this one's bytes again (and let 29 bytes of file stand for
+        // any number of instruments).
+        seek_to(r, header_end > start + XM_INSTRUMENT_MIN_BYTES ? header_end : start + XM_INSTRUMENT_MIN_BYTES);
         return true;
     }
 
@@ -386,7 +394,16 @@ bool xm_parse(PlayerState* player, ModuleStream* stream)
     player->pattern_slots = stored > used ? stored : used;
     if (!read_patterns(r, player, stored)) return false;
 
-    player->instruments = static_cast<Instrument*>(MemCalloc(static_cast<size_t>(instruments), sizeof(Instrument)));
+    // Every instrument takes at least its first 29 bytes of the file (an instrument with samples
+    // takes more), so the rest of the file must hold that much before the table is allocated.
+    snprintf(r->where, sizeof r->where, "instruments");
+    const int32_t instruments_at = stream_tell(stream);
+    const int64_t least = int64_t{instruments} * XM_INSTRUMENT_MIN_BYTES;
+    if (least > r->size - instruments_at) {
+        return fail(r, r->size, "truncated: %d instruments need at least %lld bytes from byte %d, file ends at byte %d",
+                    instruments, static_cast<long long>(least), instruments_at, r->size);
+    }
+    player->instruments = static_cast<Instrument*>(MemAlloc(static_cast<size_t>(instruments) * sizeof(Instrument)));
     for (int32_t j = 0; j < instruments; j++) {
         if (!read_instrument(r, player, j)) return false;
     }

@@ -9,16 +9,12 @@
 #include "module/xm_loader.h"
 #include "player/player.h"
 #include "shell/heap.h"
+#include "tests/fuzz/fuzz_check.h"
 
 static const uint8_t* g_input;
 static int32_t g_inputSize;
 
 static void* open_input(const void*) { return memory_open_image(g_input, g_inputSize); }
-
-static void check(bool ok)
-{
-    if (!ok) abort();
-}
 
 static volatile int32_t g_sink;
 

@@ -457,6 +457,7 @@ TEST_F(XmLoader, MalformedFilesAreRejected)
         {"17 samples", [](std::vector<uint8_t>& b, const xmw::Layout& l) { xmw::Put16(b, l.instrument_at[2] + 27, 17); }, "17 samples"},
         {"13 volume points", [](std::vector<uint8_t>& b, const xmw::Layout& l) { b[l.instrument_at[1] + 225] = 13; }, "13 volume envelope points"},
         {"13 panning points", [](std::vector<uint8_t>& b, const xmw::Layout& l) { b[l.instrument_at[2] + 226] = 13; }, "13 panning envelope points"},
+        {"more instruments than bytes for them", [](std::vector<uint8_t>& b, const xmw::Layout& l) { xmw::Put16(b, l.instrument_count_at, 32767); }, "32767 instruments need at least"},
         {"instrument header past the end", [](std::vector<uint8_t>& b, const xmw::Layout& l) { xmw::Put32(b, l.instrument_at[0], 0x7FFFFFFF); }, "truncated"},
         {"sample longer than the file", [](std::vector<uint8_t>& b, const xmw::Layout& l) { xmw::Put32(b, l.sample_header_at[2][1], 6); }, "sample data would end"},
         {"sample length 4 GB", [](std::vector<uint8_t>& b, const xmw::Layout& l) { xmw::Put32(b, l.sample_header_at[1][0], 0xFFFFFFFFu); }, "sample data would end"},
@@ -477,6 +478,20 @@ TEST_F(XmLoader, MalformedFilesAreRejected)
         EXPECT_NE(std::string(xm_last_error()).find(c.reason), std::string::npos) << c.what << ": " << xm_last_error();
         EXPECT_EQ(MemLiveBlocks(), blocks_) << c.what;
     }
+}
+
+// An empty instrument whose header size is below its own 29 bytes: the next one follows them
+// instead of reading them again.
+TEST_F(XmLoader, AnInstrumentEndsNoEarlierThanItsFields)
+{
+    const xmw::Module m = xmw::Demo();
+    xmw::Layout layout;
+    image_ = xmw::Write(m, &layout);
+    ASSERT_TRUE(m.instruments[0].samples.empty());
+    xmw::Put32(image_, layout.instrument_at[0], 0);
+    player_ = Load(image_);
+    ASSERT_NE(player_, nullptr) << xm_last_error();
+    for (int j = 0; j < 3; j++) EXPECT_EQ(player_->instruments[j].sample_count, int32_t(m.instruments[j].samples.size()));
 }
 
 TEST_F(XmLoader, SeventeenSamplesFailAfterEarlierInstrumentsLoaded)
@@ -613,6 +628,21 @@ TEST(XmSeeds, WriteSeedsWhenAsked)
     odd.raw = {0x83, 0x31, 0x01, 0x81, 98, 0x81, 254, 0x82, 129, 0x9F, 97, 128, 1, 2, 3, 0x60, 255, 200, 0, 0};
     cells.patterns = {odd};
     ASSERT_TRUE(xmw::WriteFile(cells, d + "cells.xm"));
+
+    // Pattern loop (E60, E62), note delay (ED2), arpeggio, speed and a break, on a song of two
+    // entries.
+    xmw::Module effects = OneSample(Ramp(8, 16));
+    effects.orders = {0, 0};
+    xmw::Pattern fx;
+    fx.rows = 6;
+    fx.at(0, 0, 2) = {49, 1, 0, 0x0E, 0x60};
+    fx.at(1, 0, 2) = {52, 1, 0, 0x0E, 0xD2};
+    fx.at(1, 1, 2) = {49, 1, 0, 0x00, 0x37};
+    fx.at(2, 0, 2) = {0, 0, 0, 0x0E, 0x62};
+    fx.at(3, 1, 2) = {0, 0, 0, 0x0F, 0x03};
+    fx.at(4, 0, 2) = {56, 1, 0, 0x0D, 0x01};
+    effects.patterns = {fx};
+    ASSERT_TRUE(xmw::WriteFile(effects, d + "effects.xm"));
 
     std::vector<uint8_t> cut = xmw::Write(xmw::Demo());
     cut.resize(cut.size() - 40);
