@@ -18,6 +18,10 @@ endif()
 add_executable(quietembers WIN32 ${CMAKE_SOURCE_DIR}/shell/winmain_win32.cpp)
 target_link_libraries(quietembers PRIVATE qe_platform)
 set_target_properties(quietembers PROPERTIES OUTPUT_NAME quietembers RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+# The executable users run: sections nothing refers to are left out, and the header carries no link
+# time, so the same sources give the same bytes (scripts/release strips and packages it).
+target_compile_options(quietembers PRIVATE ${QE_NO_UNWIND_TABLES})
+target_link_options(quietembers PRIVATE -Wl,--gc-sections -Wl,--no-insert-timestamp)
 
 add_subdirectory(${CMAKE_SOURCE_DIR}/tests/win ${CMAKE_BINARY_DIR}/tests/win)
 

@@ -54,6 +54,8 @@ if e2e_begin sound_load; then
             e2e_log "lead of the ring over the device: at least ${lead:-?} frames ($(e2e_probe lead_min_ms) ms)," \
                 "$(e2e_probe polls) polls, $(e2e_probe position_failures) unreadable," \
                 "longest poll gap $(e2e_probe poll_gap_max_us) us, longest render $(e2e_probe render_max_us) us"
+            e2e_log "audio thread: $(e2e_probe audio_cpu_permille) per mille of one core;" \
+                "main thread: $(e2e_probe main_cpu_us_per_frame) us of CPU per frame (under the load)"
             e2e_check '[ "${lead:--1}" -ge "$slice_frames" ]' "the ring's lead fell to ${lead:-?} frames, below one slice"
             e2e_check '[ "$E2E_EXIT" = 0 ]' "exit code $E2E_EXIT"
             e2e_check '[ "$(e2e_probe live_blocks)" = 0 ]' "heap blocks left at exit: $(e2e_probe live_blocks)"

@@ -18,6 +18,16 @@
 //   render_max_us      the longest render of one poll (position read to sleep)
 //   poll_gap_max_us    the longest time from one wake to the next (5 ms when the thread is on time)
 //   audio_threads, rate, slice_frames, ring_frames
+//   audio_cpu_us       CPU time (user + kernel) of the audio threads, from their start to exit
+//   audio_wall_us      how long they ran; audio_cpu_permille = the CPU time as a share of one
+//                      core over that time, in thousandths
+//   main_frames        frames the main loop presented after the audio thread started
+//   main_cpu_us        the main thread's CPU time over those frames (its own work and the
+//                      Direct3D driver's, which runs on it); main_cpu_us_per_frame
+//   show_cpu_us        the main thread's CPU time inside FrameClockTick and ShowFrame: the show's
+//                      own work per frame and the draw calls it makes; show_cpu_us_per_frame
+// CPU times come from GetThreadTimes, which counts in the host's scheduler ticks (10 ms under
+// Wine): a single frame's figure means nothing, a minute's sum is good to a tick or two per thread.
 // The lead keys are missing when the thread never read a position.
 //
 // QE_PROBE_OUT is a Unix absolute path (Wine's drive Z:) or a Windows path. The report is formatted
@@ -37,7 +47,10 @@ extern "C" {
 bool __real__Z26wave_device_position_bytesPj(uint32_t* bytes);
 void __real__Z17wave_device_sleepi(int32_t ms);
 bool __real__Z24wave_device_thread_startPFvvE(void (*proc)());
+void __real__Z9ShowFramev();
+void __real__Z14FrameClockTickv();
 }
+extern uint32_t g_framesPresented;  // shell/app.cpp
 
 // The audio thread's own measurements: written by that thread only, read at exit, after
 // audio_stop has joined it. (When the heap runs out, the process ends with the thread still
@@ -60,6 +73,37 @@ static void (*g_thread_proc)();
 static bool    g_thread_fresh;             // the running thread has not polled yet
 static int32_t g_audio_threads;
 static std::atomic<DWORD> g_audio_thread_id{0};
+static HANDLE  g_audio_thread;             // the running audio thread, null once it has ended
+static int64_t g_audio_cpu_done;           // 100 ns units: the audio threads that have ended
+static int64_t g_audio_wall_done;          // (these three are written by the audio thread itself)
+static HANDLE  g_main_thread;              // opened as the first audio thread starts
+static int64_t g_main_cpu_start;           // 100 ns units, at that moment
+static uint32_t g_frames_start;
+static int64_t g_show_cpu;                 // 100 ns units, inside ShowFrame and FrameClockTick
+
+static int64_t Ticks(const FILETIME& t)
+{
+    return static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+}
+
+// A thread's CPU time (user + kernel) and, when `wall` is given, how long it has run: to its exit,
+// or to now while it still runs. 100 ns units.
+static int64_t ThreadCpu(HANDLE thread, int64_t* wall = nullptr)
+{
+    FILETIME created, exited, kernel, user;
+    if (!thread || !GetThreadTimes(thread, &created, &exited, &kernel, &user)) return 0;
+    if (wall) {
+        DWORD code = 0;
+        if (GetExitCodeThread(thread, &code) && code == STILL_ACTIVE) GetSystemTimeAsFileTime(&exited);
+        *wall = Ticks(exited) - Ticks(created);
+    }
+    return Ticks(kernel) + Ticks(user);
+}
+
+static HANDLE OpenCurrentThread()
+{
+    return OpenThread(THREAD_QUERY_INFORMATION, FALSE, GetCurrentThreadId());
+}
 
 static int64_t Now()
 {
@@ -75,17 +119,44 @@ static bool OnAudioThread()
 
 static void ProbeThread()
 {
+    g_audio_thread = OpenCurrentThread();  // for the figures as they stand, should the process end with it running
     g_audio_thread_id.store(GetCurrentThreadId(), std::memory_order_release);
     g_thread_proc();
+    // Wine answers GetThreadTimes for an ended thread with zeros: the thread reads its own as it ends.
+    int64_t wall = 0;
+    g_audio_cpu_done += ThreadCpu(GetCurrentThread(), &wall);
+    g_audio_wall_done += wall;
+    CloseHandle(g_audio_thread);
+    g_audio_thread = nullptr;
 }
 
 extern "C" bool __wrap__Z24wave_device_thread_startPFvvE(void (*proc)())
 {
     // The thread starts after the pre-fill: the whole ring is rendered and the device is at byte 0.
+    if (!g_main_thread) {  // the main loop starts right after the first audio thread
+        g_main_thread = OpenCurrentThread();
+        g_main_cpu_start = ThreadCpu(g_main_thread);
+        g_frames_start = g_framesPresented;
+    }
     g_thread_proc = proc;
     g_thread_fresh = true;
     g_audio_threads++;
     return __real__Z24wave_device_thread_startPFvvE(ProbeThread);
+}
+
+// The show's own frame on the main thread, timed by that thread's CPU clock.
+extern "C" void __wrap__Z14FrameClockTickv()
+{
+    const int64_t before = ThreadCpu(GetCurrentThread());
+    __real__Z14FrameClockTickv();
+    g_show_cpu += ThreadCpu(GetCurrentThread()) - before;
+}
+
+extern "C" void __wrap__Z9ShowFramev()
+{
+    const int64_t before = ThreadCpu(GetCurrentThread());
+    __real__Z9ShowFramev();
+    g_show_cpu += ThreadCpu(GetCurrentThread()) - before;
 }
 
 extern "C" bool __wrap__Z26wave_device_position_bytesPj(uint32_t* bytes)
@@ -210,6 +281,25 @@ static void WriteReport(UINT exitCode)
     PutKey(&r, "rate", g_output_rate);
     PutKey(&r, "slice_frames", g_slice_frames);
     PutKey(&r, "ring_frames", g_ring_frames);
+    {
+        int64_t wall = 0;
+        const int64_t cpu = g_audio_cpu_done + ThreadCpu(g_audio_thread, &wall);
+        wall += g_audio_wall_done;
+        PutKey(&r, "audio_cpu_us", cpu / 10);
+        PutKey(&r, "audio_wall_us", wall / 10);
+        if (wall > 0) PutKey(&r, "audio_cpu_permille", cpu * 10000 / wall, 1);
+    }
+    if (g_main_thread) {
+        const int64_t frames = static_cast<uint32_t>(g_framesPresented - g_frames_start);
+        const int64_t cpu = ThreadCpu(g_main_thread) - g_main_cpu_start;
+        PutKey(&r, "main_frames", frames);
+        PutKey(&r, "main_cpu_us", cpu / 10);
+        PutKey(&r, "show_cpu_us", g_show_cpu / 10);
+        if (frames > 0) {
+            PutKey(&r, "main_cpu_us_per_frame", cpu / frames, 1);
+            PutKey(&r, "show_cpu_us_per_frame", g_show_cpu / frames, 1);
+        }
+    }
 
     HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
