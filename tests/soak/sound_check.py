@@ -26,7 +26,7 @@ RATE = 44100
 FRAME = 4             # bytes per stereo frame
 ZERO = b"\0\0\0\0"
 MAX_DROP = RATE // 2  # frames one catch-up may skip
-AGREE = RATE // 10    # frames that must agree after a catch-up (or up to the next silence) ...
+AGREE = RATE // 100   # frames that must agree after a catch-up (or up to the next silence) ...
 MIN_AGREE = 100       # ... at the least: 200 stereo frames of music do not agree by chance
 STALL = 3.0           # seconds: the longest underrun seen at a load average of 12 on two cores, 2.55
 
