@@ -180,4 +180,5 @@ def main():
     return 1 if not ok else 3 if short else 0
 
 
-sys.exit(main())
+if __name__ == "__main__":
+    sys.exit(main())

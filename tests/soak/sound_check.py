@@ -20,39 +20,17 @@ What a loaded machine does to the sound on its way is lined up across, counted a
   the sound stopping look the same.
 Prints one fact a line; exits 1 when a check fails, 2 on bad arguments.
 """
+import os
 import sys
 
-RATE = 44100
-FRAME = 4             # bytes per stereo frame
-ZERO = b"\0\0\0\0"
-MAX_DROP = RATE // 2  # frames one catch-up may skip
+# The line-up's pieces are the end-to-end comparison's own.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from sound_compare import FRAME, MAX_DROP, RATE, ZERO, frame, next_nonzero  # noqa: E402
+from sound_compare import first_difference as agreeing  # noqa: E402
+
 AGREE = RATE // 100   # frames that must agree after a catch-up (or up to the next silence) ...
 MIN_AGREE = 100       # ... at the least: 200 stereo frames of music do not agree by chance
 STALL = 3.0           # seconds: the longest underrun seen at a load average of 12 on two cores, 2.55
-
-
-def frame(data, i):
-    return data[i * FRAME:(i + 1) * FRAME]
-
-
-def next_nonzero(data, i):
-    n = len(data) // FRAME
-    while i < n and frame(data, i) == ZERO:
-        i += 1
-    return i
-
-
-def agreeing(a, ai, b, bi, count):
-    """How many frames a[ai:] and b[bi:] agree for, up to count."""
-    done = 0
-    while done < count:
-        g = min(RATE, count - done)
-        if a[(ai + done) * FRAME:(ai + done + g) * FRAME] != b[(bi + done) * FRAME:(bi + done + g) * FRAME]:
-            for h in range(g):
-                if frame(a, ai + done + h) != frame(b, bi + done + h):
-                    return done + h
-        done += g
-    return count
 
 
 def catch_up(capture, c, reference, r):
