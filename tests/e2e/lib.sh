@@ -237,7 +237,10 @@ e2e_harness_fault() {
 e2e_end() {
     local left
     e2e_harness_fault && e2e_fail "the harness started the program without a display driver"
-    if [ -n "$E2E_PID" ] && qe_alive "$E2E_PID"; then e2e_fail "the program is still running"; fi
+    if [ -n "$E2E_PID" ] && qe_alive "$E2E_PID"; then
+        e2e_fail "the program is still running (its threads: $E2E_OUT/backtrace.txt)"
+        e2e_backtrace "$E2E_OUT/backtrace.txt"
+    fi
     e2e_cleanup
     # Wine's desktop process, when the program started it, ends a few seconds after the program.
     for _ in $(seq 100); do
@@ -254,6 +257,21 @@ e2e_end() {
     trap - EXIT INT TERM HUP
     if [ "$E2E_FAILED" = 0 ]; then e2e_log "passed"; else e2e_log "failed (output in $E2E_OUT)"; fi
     return "$E2E_FAILED"
+}
+
+# e2e_backtrace FILE: where each thread of the running program stands, as winedbg sees it; kept
+# when the program outlived its test, so that a hang can be told from a slow machine afterwards.
+# winedbg walks every process of the prefix; only the program's threads are kept. 60 s: winedbg
+# reads debug information of every module, which takes seconds on a loaded machine.
+e2e_backtrace() {
+    timeout 60 "$WINE64" winedbg --command "bt all" 2>&1 </dev/null |
+        awk '/^Backtracing for thread/ { keep = /quietembers/ } keep' >"$1"
+    # winedbg reads no symbols from our build; its debug information names the program's frames.
+    local addrs
+    addrs=$(sed -n 's/^ *=*>*[0-9]* \(0x[0-9a-f]*\) in quietembers .*/\1/p' "$1")
+    [ -n "$addrs" ] || return 0
+    { echo "== the program's own frames, in the order above"
+      x86_64-w64-mingw32-addr2line -f -C -p -e "$QE_EXE" $addrs; } >>"$1" 2>&1
 }
 
 # ---- the probe build (build/<preset>/quietembers-probe.exe) ---------------------------------
