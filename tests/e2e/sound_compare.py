@@ -158,7 +158,10 @@ def main():
     if escape_frame is not None:
         delay = (equal - key) / RATE
         print("the sound changed %.3f s after Escape" % delay)
-        if not 1.2 <= delay <= 3.5:
+        # Two seconds of ring, and the frame that sees the key. After an underrun the sound server
+        # keeps more of the stream buffered from then on (it raises the stream's latency), which
+        # the program cannot see: the upper bound then grows by the silence the server inserted.
+        if not 1.2 <= delay <= 3.5 + gap_frames / RATE:
             print("FAIL: the fade should be heard about two seconds after the key")
             ok = False
         # The fade has ended about four seconds after the key (two of ring, two of fade). After

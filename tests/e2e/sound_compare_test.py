@@ -36,6 +36,10 @@ cases = [
     ("escape after an underrun", silence(0.5) + music[:at(0.5)] + silence(1.5) + music[at(0.5):at(3.0)] + faded,
      2, 0, "the sound changed 2.000 s after Escape", 3.0),
     ("escape, no fade", silence(0.5) + music[:at(0.5)] + silence(1.5) + music[at(0.5):], 2, 1, "FAIL", 3.0),
+    # The fade 4.0 s after the key: late by 0.5 s, within the 1.5 s the server inserted before it.
+    ("late fade after underruns", silence(0.5) + music[:at(0.5)] + silence(1.5) + music[at(0.5):at(5.0)] + faded[:at(5.0)],
+     2, 0, "the sound changed 4.000 s after Escape", 3.0),
+    ("late fade, no underrun", silence(0.5) + music[:at(5.0)] + faded[:at(5.0)], 2, 1, "FAIL", 1.5),
 ]
 
 failed = 0
