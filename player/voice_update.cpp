@@ -52,7 +52,7 @@ void update_voice(ChannelState* channel, const Sample* sample, const PlayerState
     if (!voice) return;
     // The offset (arpeggio, auto-vibrato) raises the pitch, so it is taken from the period: both
     // tables' periods fall as the pitch rises. Amiga period 0 has no frequency: the old one stays.
-    bool linear = player->flags & 1;
+    bool linear = player->flags & LINEAR_PERIODS;
     int32_t period = channel->period - channel->period_offset;
     if (!linear && period == 0) channel->update_flags &= ~UPDATE_FREQUENCY;
     uint8_t flags = channel->update_flags;
