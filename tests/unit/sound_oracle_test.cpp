@@ -2,7 +2,8 @@
 // oracles). Each case is a small module built here that keeps to commands all three mean the same
 // way; the three renders are compared per 10 ms window by measures that their designed differences
 // (interpolation, volume ramps, overall gain) leave alone: loudness after one best-fit gain, the
-// left/right balance, and the pitch of a sine sample.
+// left/right balance, and the pitch of a sine sample. Where the oracles part from each other, the
+// case says which one holds (see Case).
 #include <gtest/gtest.h>
 #include <libopenmpt/libopenmpt.h>
 #include <xmp.h>
@@ -36,15 +37,15 @@ Pcm RenderOurs(const std::vector<uint8_t>& image, size_t frames)
     g_imageSize = static_cast<int32_t>(image.size());
     set_module_io(OpenImage, memory_close, memory_read, memory_seek, memory_tell);
     PlayerState* p = player_load(nullptr, nullptr);
-    if (!p || !audio_render_begin(p, kRate)) return pcm;
-    while (pcm.size() < frames * 2) {
+    EXPECT_TRUE(p && audio_render_begin(p, kRate));
+    while (p && pcm.size() < frames * 2) {
         int32_t n = 0;
         const int16_t* block = audio_render_next(&n);
         if (!block || n == 0) break;
         pcm.insert(pcm.end(), block, block + 2 * n);
     }
     audio_render_end();
-    player_free(p);
+    if (p) player_free(p);
     pcm.resize(frames * 2);
     return pcm;
 }
@@ -92,11 +93,11 @@ Pcm RenderOpenmpt(const std::vector<uint8_t>& image, size_t frames)
     return pcm;
 }
 
-// Per window: the RMS of each side; where the window is at least a tenth as loud as the loudest,
-// the balance right / (left + right) (a quarter as loud), and the pitch in cents (1200 log2 Hz) from the upward zero
-// crossings of left + right, interpolated between frames, where they are evenly spaced (not where
-// a note hands over to the next, or in noise). Else NaN. The first tick is silence: no player
-// sounds before its first frame.
+// Per window: the RMS of each side; where the window is at least a quarter as loud as the loudest,
+// the balance right / (left + right); where at least a tenth, the pitch in cents (1200 log2 Hz)
+// from the upward zero crossings of left + right, interpolated between frames, where they are
+// evenly spaced (not where a note hands over to the next, or in noise). Else NaN. The first tick
+// is silence: no player sounds before its first frame.
 struct Windows {
     std::vector<double> left, right, balance, cents;
 };
@@ -128,7 +129,7 @@ Windows Measure(const Pcm& pcm)
         bool even = crossings >= 3 && longest < 1.02 * shortest;
         w.cents.push_back(even ? 1200 * std::log2((crossings - 1) * kRate / (last - first)) : NAN);
     }
-    // Our gains are whole 255ths of a volume of 0..128: the balance of a quiet note is coarse.
+    // (Our gains are whole 255ths of a volume of 0..128: the balance of a quiet note is coarse.)
     for (size_t i = 0; i < w.left.size(); i++) {
         if (w.left[i] + w.right[i] < 0.25 * peak) w.balance[i] = NAN;
         if (w.left[i] + w.right[i] < 0.1 * peak) w.cents[i] = NAN;
@@ -178,10 +179,10 @@ Figures Compare(const Windows& ours, const Windows& oracle)
     return f;
 }
 
-// The tolerances, over the worst window measured here of every case (in brackets). Loudness: the
-// players round the envelopes' steps differently (0.04). Balance: our gains are whole 255ths of
-// the volume (0.02). Pitch: windows where a note hands over to the next, and the Amiga periods'
-// whole numbers (4 cents).
+// The tolerances, over the worst window of any case here [in brackets]. Loudness: the players
+// round the envelopes' steps differently [0.04]. Balance: our gains are whole 255ths of the
+// volume [0.02]. Pitch: windows where a note hands over to the next, and the Amiga periods' whole
+// numbers [4 cents].
 const Figures kTolerance = {0.06, 0.04, 6};
 
 void ExpectWithin(const Figures& f, const char* oracle, bool pitch)
@@ -392,7 +393,7 @@ void Print(const char* what, const Figures& x, const Figures& o)
 // libxmp (libopenmpt plays them in FastTracker 2's order, which counts a row's ticks down from its
 // speed, where this player and libxmp count up), of the others against libopenmpt (libxmp's
 // auto-vibrato is not FastTracker 2's, see above). Quiet notes are coarser here: our volumes are
-// whole steps of 1/128 and the gains whole 255ths of them (measured worst: loudness 0.08, balance 0.07).
+// whole steps of 1/128 and the gains whole 255ths of them [loudness 0.08, balance 0.07].
 TEST(SoundOracle, EmbeddedModuleSoundsAsBothOraclesDo)
 {
     std::ifstream file(QE_SOURCE_DIR "/assets/music.xm", std::ios::binary);
