@@ -21,7 +21,7 @@ static const float kInv255 = 1.0f / 255.0f;         // the single-precision valu
 static const float kInv256 = 1.0f / 256.0f;
 static const float kWeightScale = 1.0f / 2147483648.0f;  // 2^-31: weight units per fraction>>1
 
-enum { LOOP_FORWARD = 2, LOOP_PINGPONG = 4, DIRECTION_BACKWARD = 2 };
+enum { DIRECTION_BACKWARD = 2 };
 
 // ---- position arithmetic -------------------------------------------------------------------
 // In the loops the position is an integer part wide enough to index with, and the fraction with

@@ -25,6 +25,9 @@ struct EnvelopePoint {
     uint16_t y;                 // volume 0..64, or panning 0..64 with 32 the centre
 };
 
+// Sample::loop_type, as the loader stores it.
+enum SampleLoop { LOOP_NONE = 1, LOOP_FORWARD = 2, LOOP_PINGPONG = 4 };
+
 struct Sample {
     int16_t* data;              // length frames + 8 more (the first is the loop-continuation frame); null when length is 0
     int32_t  length;            // frames
@@ -34,9 +37,18 @@ struct Sample {
     int8_t   finetune;
     int32_t  panning;           // 0..255
     uint8_t  bits;              // 8 or 16 as read; 16 once loaded
-    uint8_t  loop_type;         // 1 none, 2 forward, 4 ping-pong
+    uint8_t  loop_type;         // LOOP_NONE, LOOP_FORWARD or LOOP_PINGPONG
     int8_t   relative_note;     // semitones added to the key
 };
+
+// The bits of Instrument::volume_type and panning_type, as in the file.
+enum EnvelopeBits { ENVELOPE_ON = 1, ENVELOPE_SUSTAIN = 2, ENVELOPE_LOOP = 4 };
+
+// Instrument::vibrato_type: the auto-vibrato waveforms.
+enum VibratoWave { VIBRATO_SINE = 0, VIBRATO_SQUARE = 1, VIBRATO_RAMP_DOWN = 2, VIBRATO_RAMP_UP = 3 };
+
+// PlayerState::flags, as in the file.
+enum { LINEAR_PERIODS = 1 };
 
 struct Instrument {
     int32_t       sample_count;         // 0..16
@@ -52,9 +64,9 @@ struct Instrument {
     uint8_t       panning_sustain;
     uint8_t       panning_loop_start;
     uint8_t       panning_loop_end;
-    uint8_t       volume_type;          // bit 0 on, bit 1 sustain, bit 2 loop
+    uint8_t       volume_type;          // ENVELOPE_* bits
     uint8_t       panning_type;
-    uint8_t       vibrato_type;         // auto-vibrato waveform 0..3
+    uint8_t       vibrato_type;         // VIBRATO_*; the file may hold others (no vibrato)
     uint8_t       vibrato_sweep;
     uint8_t       vibrato_depth;
     uint8_t       vibrato_rate;
@@ -77,7 +89,7 @@ struct PlayerState {
     int32_t     patterns_used;          // 1 + highest pattern among the played order entries
     int32_t     pattern_slots;          // max(stored pattern count, patterns_used)
     int16_t     instrument_count;
-    uint16_t    flags;                  // bit 0: linear frequency table
+    uint16_t    flags;                  // LINEAR_PERIODS: the linear frequency table
     int16_t     default_speed;          // ticks per row at start
     int16_t     default_bpm;            // tempo at start
     uint8_t     order_table[256];

@@ -206,8 +206,8 @@ static bool read_sample_data(XmReader* r, PlayerState* p, Sample* s, int32_t ins
     }
     // The frame after the loop is what the mixer interpolates towards at the loop's end.
     const int32_t end = s->loop_start + s->loop_length;
-    if (s->loop_type == 2) frames[end] = frames[s->loop_start];
-    if (s->loop_type == 4) frames[end] = frames[end - 1];
+    if (s->loop_type == LOOP_FORWARD) frames[end] = frames[s->loop_start];
+    if (s->loop_type == LOOP_PINGPONG) frames[end] = frames[end - 1];
     return true;
 }
 
@@ -287,15 +287,15 @@ static bool read_instrument(XmReader* r, PlayerState* p, int32_t j)
         uint32_t loop_length = le32(h + 8);
         s->volume = h[12];
         s->finetune = static_cast<int8_t>(h[13]);
-        s->loop_type = 1;
+        s->loop_type = LOOP_NONE;
         s->bits = 8;
         const uint8_t type = h[14];
-        if (type & 1) s->loop_type = 2;
-        if (type & 2) s->loop_type = 4;
+        if (type & 1) s->loop_type = LOOP_FORWARD;
+        if (type & 2) s->loop_type = LOOP_PINGPONG;
         if (type & 0x10) s->bits = 16;
         s->panning = h[15];
         s->relative_note = static_cast<int8_t>(h[16]);
-        if (s->loop_type == 1) {
+        if (s->loop_type == LOOP_NONE) {
             loop_start = 0;
             loop_length = length;
         }
@@ -307,7 +307,7 @@ static bool read_instrument(XmReader* r, PlayerState* p, int32_t j)
         if (loop_length == 0) {
             loop_start = 0;
             loop_length = length;
-            s->loop_type = 1;
+            s->loop_type = LOOP_NONE;
         }
         const int64_t bytes = s->bits == 16 ? int64_t{length} * 2 : int64_t{length};
         data_bytes += bytes;
@@ -317,11 +317,11 @@ static bool read_instrument(XmReader* r, PlayerState* p, int32_t j)
         }
         // A loop must end inside the sample: one that starts past the end plays as no loop, one
         // that runs past the end is shortened to end there.
-        if (s->loop_type != 1) {
+        if (s->loop_type != LOOP_NONE) {
             if (loop_start >= length) {
                 loop_start = 0;
                 loop_length = length;
-                s->loop_type = 1;
+                s->loop_type = LOOP_NONE;
             } else if (uint64_t{loop_start} + loop_length > length) {
                 loop_length = length - loop_start;
             }

@@ -6,7 +6,10 @@
 #include "player/channel.h"
 #include "player/step.h"
 
-static bool is_tone_portamento(uint8_t effect) { return effect == 3 || effect == 5; }
+static bool is_tone_portamento(uint8_t effect)
+{
+    return effect == EFFECT_TONE_PORTAMENTO || effect == EFFECT_TONE_PORTAMENTO_VOLUME_SLIDE;
+}
 
 void resolve_instrument(const PlayerState* player, const ChannelState* channel,
                         const Instrument** instrument, const Sample** sample)
@@ -26,7 +29,7 @@ void resolve_instrument(const PlayerState* player, const ChannelState* channel,
 int32_t note_period_of(const PlayerState* player, int32_t real_key, int32_t finetune)
 {
     int32_t linear = 7680 - real_key * 64 - finetune / 2;
-    if (player->flags & 1) return linear;
+    if (player->flags & LINEAR_PERIODS) return linear;
     // Without the linear table the period is an Amiga period (frequency 14317056 / period) chosen
     // for the same pitch: linear 4608 plays 8363 Hz, which is Amiga period 1712.
     double amiga = 1712.0 * Pow(2.0, (linear - 4608) / 768.0);
@@ -75,7 +78,7 @@ void envelope_step(ChannelState* channel, const Instrument* instrument, int upda
 
     if (*p < n && points[*p].x == *t) {
         // A loop start that names no point is not followed.
-        if ((type & 4) && *p == loop_end && loop_start < n) {
+        if ((type & ENVELOPE_LOOP) && *p == loop_end && loop_start < n) {
             *p = loop_start;
             *t = points[*p].x;
         }
@@ -85,7 +88,7 @@ void envelope_step(ChannelState* channel, const Instrument* instrument, int upda
             channel->update_flags |= update_flag;
             return;
         }
-        if ((type & 2) && *p == sustain && !channel->key_off) {
+        if ((type & ENVELOPE_SUSTAIN) && *p == sustain && !channel->key_off) {
             *o = points[*p].y;
             channel->update_flags |= update_flag;
             return;
@@ -126,10 +129,10 @@ void auto_vibrato(ChannelState* channel, const Instrument* instrument)
     int32_t p = channel->vibrato_position;
     int32_t w;
     switch (instrument->vibrato_type) {
-    case 0: w = vibrato_sine(p); break;
-    case 1: w = p < 128 ? 64 : -64; break;
-    case 2: w = (128 - ((p + 128) % 256)) >> 1; break;
-    case 3: w = (128 - ((384 - p) % 256)) >> 1; break;
+    case VIBRATO_SINE: w = vibrato_sine(p); break;
+    case VIBRATO_SQUARE: w = p < 128 ? 64 : -64; break;
+    case VIBRATO_RAMP_DOWN: w = (128 - ((p + 128) % 256)) >> 1; break;
+    case VIBRATO_RAMP_UP: w = (128 - ((384 - p) % 256)) >> 1; break;
     default: w = 0; break;  // the format defines no waveform above 3: no vibrato
     }
     int32_t a = w * instrument->vibrato_depth;
@@ -144,12 +147,12 @@ void auto_vibrato(ChannelState* channel, const Instrument* instrument)
 // Steps 12 to 14 of the row step and 3 to 4 of the tick step: envelopes and fadeout.
 static void envelopes_and_fadeout(ChannelState* channel, const Instrument* instrument, bool row_tick)
 {
-    if (instrument->volume_type & 1) {
+    if (instrument->volume_type & ENVELOPE_ON) {
         if (!channel->volume_envelope_done) envelope_step(channel, instrument, UPDATE_VOLUME);
     } else if (row_tick && channel->key_off) {
         channel->envelope_volume = 0;
     }
-    if ((instrument->panning_type & 1) && !channel->panning_envelope_done)
+    if ((instrument->panning_type & ENVELOPE_ON) && !channel->panning_envelope_done)
         envelope_step(channel, instrument, UPDATE_PANNING);
     if (channel->key_off) {
         channel->fadeout_volume -= instrument->volume_fadeout;
@@ -186,7 +189,7 @@ void row_step(PlayerState* player, ChannelState* channel, const PatternCell* cel
 
     if (cell->instrument) instrument_reset(channel, sample);
     if (cell->volume) volume_column_row(channel, cell->volume);
-    if (cell->note == 255 || cell->effect == 20) channel->key_off = 1;
+    if (cell->note == 255 || cell->effect == EFFECT_KEY_OFF) channel->key_off = 1;
 
     envelopes_and_fadeout(channel, instrument, true);
     effect_row(player, channel, cell, saved_period, saved_volume, saved_panning);

@@ -67,33 +67,33 @@ void effect_row(PlayerState* player, ChannelState* channel, const PatternCell* c
     int32_t x = cell->param >> 4;
     int32_t y = cell->param & 15;
     switch (cell->effect) {
-    case 13: {  // D: pattern break, to row x * 10 + y of the next order entry
+    case EFFECT_PATTERN_BREAK: {  // Dxy: pattern break, to row x * 10 + y of the next order entry
         int32_t row = x * 10 + y;
         player->next_row = row > 63 ? 0 : row;
         int32_t next = player->order_position + 1;
         player->next_order = next >= player->song_length ? 0 : next;  // not the restart position
         break;
     }
-    case 14:
-        if (x == 6) {  // E6y: pattern loop; the start row stays in force into later patterns
+    case EFFECT_EXTENDED:
+        if (x == EXTENDED_PATTERN_LOOP) {  // E6y: pattern loop; the start row stays in force into later patterns
             if (y == 0) {
                 channel->loop_row = player->row;
             } else {
                 channel->loop_count = channel->loop_count == 0 ? y : channel->loop_count - 1;
                 if (channel->loop_count != 0) player->row = channel->loop_row - 1;
             }
-        } else if (x == 13) {  // EDy: note delay; the old note sounds on until tick y
+        } else if (x == EXTENDED_NOTE_DELAY) {  // EDy: note delay; the old note sounds on until tick y
             channel->update_flags &= ~DELAY_DROPS;
             channel->period = saved_period;
             channel->volume = saved_volume;
             channel->panning = saved_panning;
         }
         break;
-    case 15:  // F: speed below 32, tempo from 32
+    case EFFECT_SPEED_TEMPO:  // Fxx: speed below 32, tempo from 32
         if (cell->param < 32) player->speed = cell->param;
         else player_set_bpm(player, cell->param);
         break;
-    default:  // 0 acts at the following ticks; 3 and 5 in the row step; K (20) is the key-off rule
+    default:  // arpeggio acts at the following ticks, tone portamento in the row step, K is the key-off rule
         break;
     }
 }
@@ -102,14 +102,14 @@ void effect_tick(PlayerState* player, ChannelState* channel, const PatternCell* 
 {
     int32_t x = cell->param >> 4;
     int32_t y = cell->param & 15;
-    if (cell->effect == 0 && cell->param != 0) {  // arpeggio: note, +x, +y semitones by tick
-        if (player->flags & 1) {
+    if (cell->effect == EFFECT_ARPEGGIO && cell->param != 0) {  // arpeggio: note, +x, +y semitones by tick
+        if (player->flags & LINEAR_PERIODS) {
             int32_t phase = player->tick % 3;
             if (phase == 1) channel->period_offset = x * 64;
             else if (phase == 2) channel->period_offset = y * 64;
         }
         channel->update_flags |= UPDATE_FREQUENCY;
-    } else if (cell->effect == 14 && x == 13) {
+    } else if (cell->effect == EFFECT_EXTENDED && x == EXTENDED_NOTE_DELAY) {
         if (player->tick == y) {
             instrument_reset(channel, sample);
             channel->period = channel->note_period;

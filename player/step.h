@@ -8,6 +8,18 @@
 
 struct ChannelState;
 
+// The effect-column commands this player knows (the file's numbers; 20 is K).
+enum Effect {
+    EFFECT_ARPEGGIO = 0,
+    EFFECT_TONE_PORTAMENTO = 3,
+    EFFECT_TONE_PORTAMENTO_VOLUME_SLIDE = 5,
+    EFFECT_PATTERN_BREAK = 13,      // D
+    EFFECT_EXTENDED = 14,           // E: the command is the parameter's high nibble
+    EFFECT_SPEED_TEMPO = 15,        // F
+    EFFECT_KEY_OFF = 20,            // K
+};
+enum ExtendedEffect { EXTENDED_PATTERN_LOOP = 6, EXTENDED_NOTE_DELAY = 13 };  // E6y, EDy
+
 // The channel's instrument and sample, from its instrument index and key; never null.
 void resolve_instrument(const PlayerState* player, const ChannelState* channel,
                         const Instrument** instrument, const Sample** sample);

@@ -26,7 +26,7 @@ static Voice* twin_of(Voice* voice)
 }
 
 // The frequency of the linear table, 8363 x 2^(n / 768) Hz rounded, depends only on the whole
-// number n = 4608 - period + offset, and the x87 power costs more than the rest of a voice's update:
+// number n = 4608 - (period - offset), and the x87 power costs more than the rest of a voice's update:
 // each n in the table's range is worked out once and kept (0: not yet). Whichever thread renders
 // may fill an entry; relaxed whole-word stores, and every writer stores the same value.
 enum { kLinearLow = -8192, kLinearCount = 16384 };  // 5 Hz to 14.0 MHz
@@ -50,8 +50,11 @@ void update_voice(ChannelState* channel, const Sample* sample, const PlayerState
 {
     Voice* voice = channel->voice;
     if (!voice) return;
-    int32_t period = channel->period + channel->period_offset;
-    if (period == 0) channel->update_flags &= ~UPDATE_FREQUENCY;
+    // The offset (arpeggio, auto-vibrato) raises the pitch, so it is taken from the period: both
+    // tables' periods fall as the pitch rises. Amiga period 0 has no frequency: the old one stays.
+    bool linear = player->flags & LINEAR_PERIODS;
+    int32_t period = channel->period - channel->period_offset;
+    if (!linear && period == 0) channel->update_flags &= ~UPDATE_FREQUENCY;
     uint8_t flags = channel->update_flags;
 
     if (flags & UPDATE_TRIGGER) {
@@ -104,8 +107,8 @@ void update_voice(ChannelState* channel, const Sample* sample, const PlayerState
 
     if (flags & UPDATE_FREQUENCY) {
         int64_t f;
-        if (player->flags & 1) {
-            f = linear_frequency(4608 - channel->period + channel->period_offset);
+        if (linear) {
+            f = linear_frequency(4608 - period);
         } else {
             f = 14317056 / period;
         }

@@ -112,21 +112,22 @@ TEST_F(VoiceUpdate, BelowHundredHertzTheStepIsThatOf100Hz)
     EXPECT_EQ(g_voices[3].step_fraction, static_cast<uint32_t>((uint64_t(100) << 32) / 44100));
 }
 
-TEST_F(VoiceUpdate, ZeroPeriodLeavesFrequencyAndStepAlone)
+TEST_F(VoiceUpdate, AmigaPeriodZeroLeavesFrequencyAndStepAlone)
 {
     Voice& v = g_voices[3];
     v.frequency = 1234;
     v.step = 2;
     v.step_fraction = 77;
     ch.period = 64;
-    ch.period_offset = -64;
+    ch.period_offset = 64;  // raised by the offset to period 0, which would divide by zero
+    player.flags = 0;
     Update(UPDATE_FREQUENCY);
     EXPECT_EQ(v.frequency, 1234);
     EXPECT_EQ(v.step, 2);
     EXPECT_EQ(v.step_fraction, 77u);
-    player.flags = 0;  // without the linear table the same sum would divide by zero
+    player.flags = 1;  // linear period 0 is a pitch like any other: 8363 Hz six octaves up
     Update(UPDATE_FREQUENCY);
-    EXPECT_EQ(v.frequency, 1234);
+    EXPECT_EQ(v.frequency, 8363 * 64);
 }
 
 TEST_F(VoiceUpdate, TriggerMovesASoundingNoteToTheTwinAndBack)

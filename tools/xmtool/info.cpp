@@ -9,9 +9,9 @@
 static const char* loop_name(uint8_t type)
 {
     switch (type) {
-    case 1: return "none";
-    case 2: return "forward";
-    case 4: return "pingpong";
+    case LOOP_NONE: return "none";
+    case LOOP_FORWARD: return "forward";
+    case LOOP_PINGPONG: return "pingpong";
     default: return "?";
     }
 }

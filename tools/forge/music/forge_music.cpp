@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/xm_writer/xm_writer.h"
+
 namespace {
 
 // ---- errors: one line naming the file, the line and the problem ----------------------------------
@@ -695,116 +697,72 @@ bool ReadScore(const char* path, Song* songOut)
     return true;
 }
 
-// ---- writing the XM --------------------------------------------------------------------------------
+// ---- writing the XM ---------------------------------------------------------------------------------
 
-struct Out {
-    std::vector<uint8_t> bytes;
-    void U8(int v) { bytes.push_back((uint8_t)v); }
-    void U16(int v) { U8(v & 0xFF); U8((v >> 8) & 0xFF); }
-    void U32(uint32_t v) { U16((int)(v & 0xFFFF)); U16((int)(v >> 16)); }
-    void Text(const std::string& s, size_t n) { for (size_t i = 0; i < n; ++i) U8(i < s.size() ? s[i] : 0); }
-    void Zeros(size_t n) { for (size_t i = 0; i < n; ++i) U8(0); }
-};
+xmw::Envelope ToEnvelope(const Envelope& e)
+{
+    xmw::Envelope out;
+    for (int i = 0; i < e.count; ++i) out.points.push_back({e.x[i], e.y[i]});
+    out.sustain = (uint8_t)(e.sustain < 0 ? 0 : e.sustain);
+    out.loop_start = (uint8_t)(e.loopStart < 0 ? 0 : e.loopStart);
+    out.loop_end = (uint8_t)(e.loopEnd < 0 ? 0 : e.loopEnd);
+    if (e.count >= 2) out.type = (uint8_t)(1 | (e.sustain >= 0 ? 2 : 0) | (e.loopStart >= 0 ? 4 : 0));
+    return out;
+}
 
 bool WriteXm(const Song& song, std::vector<uint8_t>* result)
 {
-    std::vector<int> order;
+    xmw::Module m;
+    m.name = song.title;
+    m.tracker = "Quietembers forge";
+    m.channels = (int)song.channels.size();
+    m.restart = (uint16_t)song.restart;
+    m.flags = 1;                                      // linear frequency table
+    m.speed = (uint16_t)song.speed;
+    m.bpm = (uint16_t)song.bpm;
+    m.orders.clear();
     g_line = song.orderLine;
     for (const std::string& name : song.order) {
         int found = -1;
         for (size_t i = 0; i < song.patterns.size(); ++i) if (song.patterns[i].name == name) found = (int)i;
         if (found < 0) return Fail("order names pattern '%s', which is not defined", name.c_str());
-        order.push_back(found);
+        m.orders.push_back((uint8_t)found);
     }
     g_line = 0;
 
-    Out o;
-    o.Text("Extended Module: ", 17);
-    o.Text(song.title, 20);
-    o.U8(0x1A);
-    o.Text("Quietembers forge", 20);
-    o.U16(0x0104);
-    o.U32(276);                                       // header size, counted from this field
-    o.U16((int)order.size());
-    o.U16(song.restart);
-    o.U16((int)song.channels.size());
-    o.U16((int)song.patterns.size());
-    o.U16((int)song.instruments.size());
-    o.U16(1);                                         // linear frequency table
-    o.U16(song.speed);
-    o.U16(song.bpm);
-    for (int i = 0; i < 256; ++i) o.U8(i < (int)order.size() ? order[i] : 0);
-
     for (const Pattern& p : song.patterns) {
-        Out packed;
-        for (const Cell& c : p.cells) {
-            uint8_t b[5] = { c.note, c.instrument, c.volume, c.effect, c.param };
-            int mask = 0;
-            for (int i = 0; i < 5; ++i) if (b[i]) mask |= 1 << i;
-            if (mask == 0x1F) { for (int i = 0; i < 5; ++i) packed.U8(b[i]); continue; }
-            packed.U8(0x80 | mask);
-            for (int i = 0; i < 5; ++i) if (b[i]) packed.U8(b[i]);
-        }
-        if (packed.bytes.size() > 65535) return Fail("pattern %s packs to more than 64 KB", p.name.c_str());
-        o.U32(9);
-        o.U8(0);
-        o.U16(p.rows);
-        o.U16((int)packed.bytes.size());
-        o.bytes.insert(o.bytes.end(), packed.bytes.begin(), packed.bytes.end());
+        xmw::Pattern out;
+        out.rows = p.rows;
+        out.coding = xmw::Coding::Mixed;
+        for (const Cell& c : p.cells) out.cells.push_back({c.note, c.instrument, c.volume, c.effect, c.param});
+        if (xmw::PackCells(out, m.channels).size() > 65535) return Fail("pattern %s packs to more than 64 KB", p.name.c_str());
+        m.patterns.push_back(out);
     }
 
     for (const Instrument& ins : song.instruments) {
-        o.U32(263);
-        o.Text(ins.name, 22);
-        o.U8(0);
-        o.U16(1);                                     // one sample
-        o.U32(40);
-        o.Zeros(96);                                  // every key plays sample 0
-        for (int i = 0; i < kMaxPoints; ++i) { o.U16(ins.vol.x[i]); o.U16(ins.vol.y[i]); }
-        for (int i = 0; i < kMaxPoints; ++i) { o.U16(ins.pan.x[i]); o.U16(ins.pan.y[i]); }
-        o.U8(ins.vol.count);
-        o.U8(ins.pan.count);
-        o.U8(ins.vol.sustain < 0 ? 0 : ins.vol.sustain);
-        o.U8(ins.vol.loopStart < 0 ? 0 : ins.vol.loopStart);
-        o.U8(ins.vol.loopEnd < 0 ? 0 : ins.vol.loopEnd);
-        o.U8(ins.pan.sustain < 0 ? 0 : ins.pan.sustain);
-        o.U8(ins.pan.loopStart < 0 ? 0 : ins.pan.loopStart);
-        o.U8(ins.pan.loopEnd < 0 ? 0 : ins.pan.loopEnd);
-        auto type = [](const Envelope& e) {
-            if (e.count < 2) return 0;
-            return 1 | (e.sustain >= 0 ? 2 : 0) | (e.loopStart >= 0 ? 4 : 0);
-        };
-        o.U8(type(ins.vol));
-        o.U8(type(ins.pan));
-        o.U8(ins.vibType);
-        o.U8(ins.vibSweep);
-        o.U8(ins.vibDepth);
-        o.U8(ins.vibRate);
-        o.U16(ins.fadeout);
-        o.Zeros(22);                                  // reserved, up to the 263-byte header
-
-        uint32_t bytesPerFrame = ins.bits16 ? 2 : 1;
-        uint32_t length = (uint32_t)ins.frames.size() * bytesPerFrame;
-        o.U32(length);
-        o.U32(0);
-        o.U32(ins.looped ? length : 0);
-        o.U8(ins.volume);
-        o.U8(ins.finetune & 0xFF);
-        o.U8((ins.looped ? 1 : 0) | (ins.bits16 ? 0x10 : 0));
-        o.U8(ins.panning);
-        o.U8(ins.relnote & 0xFF);
-        o.U8(0);
-        o.Text(ins.name, 22);
-        int previous = 0;                             // sample data is stored as differences
-        for (int16_t frame : ins.frames) {
-            int v = ins.bits16 ? frame : frame >> 8;
-            int delta = v - previous;
-            previous = v;
-            if (ins.bits16) o.U16(delta & 0xFFFF);
-            else o.U8(delta & 0xFF);
-        }
+        xmw::Instrument out;                          // every key plays its one sample
+        out.name = ins.name;
+        out.volume = ToEnvelope(ins.vol);
+        out.panning = ToEnvelope(ins.pan);
+        out.vibrato_type = (uint8_t)ins.vibType;
+        out.vibrato_sweep = (uint8_t)ins.vibSweep;
+        out.vibrato_depth = (uint8_t)ins.vibDepth;
+        out.vibrato_rate = (uint8_t)ins.vibRate;
+        out.fadeout = (uint16_t)ins.fadeout;
+        xmw::Sample s;
+        s.bits = ins.bits16 ? 16 : 8;
+        for (int16_t frame : ins.frames) s.frames.push_back(ins.bits16 ? frame : (int16_t)(frame >> 8));
+        s.loop = ins.looped ? 1 : 0;
+        s.loop_length = ins.looped ? (uint32_t)ins.frames.size() : 0;
+        s.volume = (uint8_t)ins.volume;
+        s.finetune = (int8_t)ins.finetune;
+        s.panning = (uint8_t)ins.panning;
+        s.relative_note = (int8_t)ins.relnote;
+        s.name = ins.name;
+        out.samples.push_back(s);
+        m.instruments.push_back(out);
     }
-    *result = o.bytes;
+    *result = xmw::Write(m);
     return true;
 }
 

@@ -1,5 +1,5 @@
-// tests/unit/support/xm_writer.cpp -- the XM writer used by the tests (see xm_writer.h).
-#include "xm_writer.h"
+// tools/xm_writer/xm_writer.cpp -- the XM writer of the forge and the tests (see xm_writer.h).
+#include "tools/xm_writer/xm_writer.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,9 +14,9 @@ struct Out {
     void u8(uint32_t v) { b.push_back(static_cast<uint8_t>(v)); }
     void u16(uint32_t v) { u8(v & 0xFF); u8((v >> 8) & 0xFF); }
     void u32(uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); }
-    void text(const std::string& s, size_t n, uint8_t pad = 0)
+    void text(const std::string& s, size_t n)
     {
-        for (size_t i = 0; i < n; i++) u8(i < s.size() ? static_cast<uint8_t>(s[i]) : pad);
+        for (size_t i = 0; i < n; i++) u8(i < s.size() ? static_cast<uint8_t>(s[i]) : 0);
     }
     void zeros(size_t n) { b.insert(b.end(), n, 0); }
 };
@@ -78,7 +78,7 @@ std::vector<uint8_t> Write(const Module& m, Layout* layout)
     o.text("Extended Module: ", 17);
     o.text(m.name, 20);
     o.u8(0x1A);
-    o.text("xm_writer", 20, ' ');
+    o.text(m.tracker, 20);
     o.u16(0x0104);
 
     const int song_length = m.song_length >= 0 ? m.song_length : static_cast<int>(m.orders.size());
@@ -193,79 +193,6 @@ void Put32(std::vector<uint8_t>& image, int32_t at, uint32_t v)
 {
     Put16(image, at, static_cast<uint16_t>(v));
     Put16(image, at + 2, static_cast<uint16_t>(v >> 16));
-}
-
-Module Demo()
-{
-    Module m;
-    m.name = "demo";
-    m.channels = 4;
-    m.orders = {0, 1, 0};
-    m.restart = 1;
-    m.speed = 6;
-    m.bpm = 125;
-
-    Pattern p0;
-    p0.rows = 16;
-    p0.coding = Coding::Packed;
-    p0.at(0, 0, 4) = {49, 2, 0x40, 0, 0};
-    p0.at(0, 1, 4) = {61, 3, 0, 0x0C, 0x20};
-    p0.at(4, 2, 4) = {97, 0, 0, 0, 0};
-    p0.at(8, 3, 4) = {37, 2, 0x30, 0x0F, 0x05};
-    p0.at(15, 0, 4) = {0, 0, 0, 0x0D, 0x00};
-    Pattern p1;
-    p1.rows = 8;
-    p1.coding = Coding::Mixed;
-    p1.at(0, 0, 4) = {25, 3, 0x20, 0x0A, 0x01};  // all five fields: five plain bytes
-    p1.at(2, 1, 4) = {0, 2, 0, 0, 0};
-    p1.at(7, 3, 4) = {50, 0, 0, 0x0F, 0x80};
-    m.patterns = {p0, p1};
-
-    Instrument none;
-    none.name = "empty";
-
-    Instrument lead;
-    lead.name = "lead";
-    lead.volume = {{{0, 64}, {8, 48}, {20, 32}, {40, 0}}, 1, 1, 2, 0x07};
-    lead.panning = {{{0, 32}, {16, 0}, {32, 64}}, 0, 0, 2, 0x05};
-    lead.fadeout = 0x400;
-    Sample tri;
-    tri.bits = 8;
-    for (int i = 0; i < 64; i++) tri.frames.push_back(static_cast<int16_t>(i < 32 ? i * 4 - 64 : 191 - i * 4));
-    tri.loop = 1;
-    tri.loop_start = 16;
-    tri.loop_length = 48;
-    tri.volume = 48;
-    tri.finetune = -16;
-    tri.panning = 100;
-    tri.relative_note = 12;
-    tri.name = "tri";
-    lead.samples = {tri};
-
-    Instrument bass;
-    bass.name = "bass";
-    bass.vibrato_type = 1;
-    bass.vibrato_sweep = 10;
-    bass.vibrato_depth = 8;
-    bass.vibrato_rate = 20;
-    Sample saw;
-    saw.bits = 16;
-    for (int i = 0; i < 100; i++) saw.frames.push_back(static_cast<int16_t>(-30000 + i * 600));
-    saw.loop = 2;
-    saw.loop_start = 10;
-    saw.loop_length = 90;
-    saw.volume = 64;
-    saw.finetune = 5;
-    saw.relative_note = -12;
-    saw.name = "saw";
-    Sample click;
-    click.bits = 8;
-    click.frames = {127, -128, 64, -64, 0};
-    bass.samples = {saw, click};
-    for (int k = 0; k < 96; k++) bass.keymap[k] = k < 48 ? 0 : 1;
-
-    m.instruments = {none, lead, bass};
-    return m;
 }
 
 }  // namespace xmw
