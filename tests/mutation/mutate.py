@@ -221,9 +221,10 @@ def main(argv):
         return 1 if any(r not in ('killed', 'timed out') for r in res) else 0
     equivalent = {k for k, _ in read_list('equivalent.txt')}
     all_mutants = [(f, no, o, m) for f in files for no, o, m in mutants(f)]
+    if a.sample:  # drawn before the equivalents are left out, so that a seed keeps naming the same mutants
+        all_mutants = sorted(random.Random(a.seed).sample(all_mutants, min(a.sample, len(all_mutants))))
     todo = [t for t in all_mutants if key(*t[:1], *t[2:]) not in equivalent]
     skipped = len(all_mutants) - len(todo)
-    if a.sample: todo = sorted(random.Random(a.seed).sample(todo, min(a.sample, len(todo))))
     if a.list:
         for t in todo: print('%s:%d: %s -> %s' % (t[0], t[1], t[2].strip(), t[3].strip()))
         return 0
