@@ -202,6 +202,7 @@ def main(argv):
     ap.add_argument('--jobs', type=int, default=2)
     ap.add_argument('--faults', action='store_true', help='apply the named faults of faults.txt and require each killed')
     ap.add_argument('--list', action='store_true', help='list the mutants and stop')
+    ap.add_argument('--rerun', action='store_true', help="run only the last run's survivors")
     a = ap.parse_args(argv)
     files = a.files or portable_files()
     for f in files:
@@ -224,6 +225,10 @@ def main(argv):
     if a.sample:  # drawn before the equivalents are left out, so that a seed keeps naming the same mutants
         all_mutants = sorted(random.Random(a.seed).sample(all_mutants, min(a.sample, len(all_mutants))))
     todo = [t for t in all_mutants if key(*t[:1], *t[2:]) not in equivalent]
+    if a.rerun:
+        last = open(os.path.join(HERE, 'last-run.txt')).read().split('survivors:\n')[1].split('\n\n')[0]
+        last = {re.sub(r'^(\S+?):\d+: ', r'\1: ', l) for l in last.split('\n')}
+        todo = [t for t in todo if key(*t[:1], *t[2:]) in last]
     skipped = len(all_mutants) - len(todo)
     if a.list:
         for t in todo: print('%s:%d: %s -> %s' % (t[0], t[1], t[2].strip(), t[3].strip()))

@@ -131,6 +131,9 @@ TEST_F(Slices, TicksFallBetweenChunksAndElapsedTimeIsRoundedPerChunk)
     EXPECT_EQ(first[2 * 200 + 1], 392);
     audio_render_end();
     EXPECT_EQ(audio_render_next(&frames), nullptr);
+    g_voices[40].sample = &g_tone;  // left over from the first rendering: a second starts afresh
+    ASSERT_TRUE(audio_render_begin(&player, 44100));
+    EXPECT_EQ(g_voices[40].sample, nullptr);
 }
 
 TEST_F(Slices, PositionFollowsTheDeviceAcrossTheWrapOf32Bits)
@@ -278,13 +281,15 @@ TEST_F(Slices, StartAndStopInEveryOrderTheProgramUses)
     audio_close();
     EXPECT_FALSE(wave_device_is_open());
 
-    // Close while playing stops the playback first.
-    ASSERT_TRUE(audio_open(22050, 0));
-    ASSERT_TRUE(audio_start(&player));
-    EXPECT_EQ(player.samples_per_tick, 441);
-    EXPECT_FALSE(audio_render_begin(&player, 44100));  // not while a device is open
-    audio_close();
-    EXPECT_EQ(g_audio_player, nullptr);
+    // Close, or open again, while playing stops the playback first.
+    for (int reopen = 0; reopen < 2; reopen++) {
+        ASSERT_TRUE(audio_open(22050, 0));
+        ASSERT_TRUE(audio_start(&player));
+        EXPECT_EQ(player.samples_per_tick, 441);
+        EXPECT_FALSE(audio_render_begin(&player, 44100));  // not while a device is open
+        if (reopen) EXPECT_TRUE(audio_open(44100, 0)); else audio_close();
+        EXPECT_EQ(g_audio_player, nullptr) << reopen;
+    }
 }
 
 }  // namespace
