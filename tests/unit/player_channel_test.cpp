@@ -208,9 +208,11 @@ TEST(VolumeColumn, RowAndTickActions)
         m.tick();
         EXPECT_EQ(Ch(0).volume, c.volume_row) << std::hex << int(c.v);
         EXPECT_EQ(Ch(0).panning, c.panning_row) << std::hex << int(c.v);
+        EXPECT_EQ(Ch(0).voice->panning, c.panning_row) << std::hex << int(c.v);  // heard at once
         m.tick();
         EXPECT_EQ(Ch(0).volume, c.volume_tick) << std::hex << int(c.v);
         EXPECT_EQ(Ch(0).panning, c.panning_tick) << std::hex << int(c.v);
+        EXPECT_EQ(Ch(0).voice->panning, c.panning_tick) << std::hex << int(c.v);
     }
 }
 
