@@ -233,10 +233,10 @@ def main(argv):
     if a.list:
         for t in todo: print('%s:%d: %s -> %s' % (t[0], t[1], t[2].strip(), t[3].strip()))
         return 0
-    start = time.time()
+    start, at = time.time(), commit()
     res = run_all(a.jobs, todo, print)
     report = ['# tests/mutation/run %s' % ' '.join(argv), '# at commit %s, %s, %d mutants (%d skipped as equivalent), %.0f min'
-              % (commit(), time.strftime('%Y-%m-%d %H:%M'), len(todo), skipped, (time.time() - start) / 60), '']
+              % (at, time.strftime('%Y-%m-%d %H:%M'), len(todo), skipped, (time.time() - start) / 60), '']
     groups = {}
     for t, r in zip(todo, res):
         for g in (t[0], t[0].split('/')[0] + '/', 'total'):

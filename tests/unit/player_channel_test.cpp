@@ -189,6 +189,7 @@ TEST(VolumeColumn, SlideAtSpeed11LowersBy110StoppingAtZero)
     m.start();
     std::vector<int> volume = Trace(m, 11, [](ChannelState& c) { return c.volume; });
     EXPECT_EQ(volume, (std::vector<int>{54, 44, 34, 24, 14, 4, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Ch(0).voice->volume, 0);  // and the voice is silent too
 }
 
 TEST(VolumeColumn, RowAndTickActions)

@@ -193,6 +193,8 @@ TEST_F(Slices, StartPreFillsTheRingAndTheThreadFollowsTheDevice)
     EXPECT_EQ(audio_get_row(nullptr), 0);
     EXPECT_EQ(g_ring[2 * 200], 392);
     EXPECT_EQ(g_ring[2 * (88400 - 1)], 392);
+    EXPECT_EQ(wave_device_host_prepared_bytes(), 88400u * 4);  // the whole ring, 16-bit stereo
+    EXPECT_TRUE(wave_device_host_playing());
 
     const int32_t heard_at_3 = g_slice_positions[3].elapsed_ms;
     // The device enters slice 3: the thread renders slices 0, 1 and 2 again, and no more.
@@ -203,6 +205,8 @@ TEST_F(Slices, StartPreFillsTheRingAndTheThreadFollowsTheDevice)
     EXPECT_EQ(player.elapsed_ms, 2005 + 60);             // three more slices of 20.045 ms
     EXPECT_TRUE(audio_stop(&player));
     EXPECT_EQ(g_thread_exited.load(), 1);
+    EXPECT_FALSE(wave_device_host_playing());  // the device lets go of the ring before it is freed
+    EXPECT_EQ(wave_device_host_prepared_bytes(), 0u);
     EXPECT_EQ(g_ring, nullptr);
     EXPECT_EQ(audio_get_time_ms(&player), 0);
 }
