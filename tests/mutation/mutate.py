@@ -64,8 +64,11 @@ def mutants(path):
     """(line number, original line, mutated line) for every mutant of one file."""
     lines = open(os.path.join(ROOT, path)).read().split('\n')
     code = code_only('\n'.join(lines)).split('\n')
-    out, prev = [], ';'
+    out, prev, seen = [], ';', {}
     for no, (src, c) in enumerate(zip(lines, code), 1):
+        seen[src.strip()] = seen.get(src.strip(), 0) + 1
+        # A line whose text comes again in the file is told apart by its occurrence.
+        tag = ' [%d]' % seen[src.strip()] if sum(l.strip() == src.strip() for l in lines) > 1 else ''
         if c.lstrip().startswith('#') or 'static_assert' in c or not c.strip():
             continue
         edits = [(m.start(1), m.end(1), SWAPS[m.group(1)]) for m in OP.finditer(c)]
@@ -75,17 +78,21 @@ def mutants(path):
             j = close_paren(c, m.end() - 1)
             if j > 0: edits.append((m.end(), j, '!(' + src[m.end():j] + ')'))
         for a, b, rep in edits:
-            out.append((no, src, src[:a] + rep + src[b:]))
+            out.append((no, src, src[:a] + rep + src[b:], tag))
         s = c.strip()
         if (s.endswith(';') and not s.startswith('return') and prev[-1:] in ';{}):'
                 and c.count('(') == c.count(')') and (ASSIGN.match(c) or CALL.match(c))):
-            out.append((no, src, src[:len(src) - len(src.lstrip())] + ';'))
+            out.append((no, src, src[:len(src) - len(src.lstrip())] + ';', tag))
         prev = s or prev
     return out
 
 
-def key(path, orig, mut):
-    return '%s: %s -> %s' % (path, orig.strip(), mut.strip())
+def key(t):
+    return '%s: %s -> %s%s' % (t[0], t[2].strip(), t[3].strip(), t[4])
+
+
+def where(t):
+    return '%s:%d: %s -> %s' % (t[0], t[1], t[2].strip(), t[3].strip())
 
 
 def read_list(name):
@@ -174,8 +181,7 @@ def run_all(jobs, todo, show):
         finally:
             with lock:
                 free.append(w); done[0] += 1
-                show('[%d/%d] %-11s %s:%d: %s -> %s' % (done[0], len(todo), results[i], todo[i][0], todo[i][1],
-                                                        todo[i][2].strip(), todo[i][3].strip()))
+                show('[%d/%d] %-11s %s' % (done[0], len(todo), results[i], where(todo[i])))
     pool = ThreadPoolExecutor(jobs)
     try:
         list(pool.map(one, range(len(todo))))
@@ -221,17 +227,16 @@ def main(argv):
         for t, r in zip(todo, res): print('%-11s %s' % (r, t[4]))
         return 1 if any(r not in ('killed', 'timed out') for r in res) else 0
     equivalent = {k for k, _ in read_list('equivalent.txt')}
-    all_mutants = [(f, no, o, m) for f in files for no, o, m in mutants(f)]
+    all_mutants = [(f,) + m for f in files for m in mutants(f)]
     if a.sample:  # drawn before the equivalents are left out, so that a seed keeps naming the same mutants
         all_mutants = sorted(random.Random(a.seed).sample(all_mutants, min(a.sample, len(all_mutants))))
-    todo = [t for t in all_mutants if key(*t[:1], *t[2:]) not in equivalent]
-    if a.rerun:
-        last = open(os.path.join(HERE, 'last-run.txt')).read().split('survivors:\n')[1].split('\n\n')[0]
-        last = {re.sub(r'^(\S+?):\d+: ', r'\1: ', l) for l in last.split('\n')}
-        todo = [t for t in todo if key(*t[:1], *t[2:]) in last]
+    todo = [t for t in all_mutants if key(t) not in equivalent]
     skipped = len(all_mutants) - len(todo)
+    if a.rerun:
+        last = open(os.path.join(HERE, 'last-run.txt')).read().split('survivors:\n')[1].split('\n\n')[0].split('\n')
+        todo = [t for t in todo if where(t) in last]
     if a.list:
-        for t in todo: print('%s:%d: %s -> %s' % (t[0], t[1], t[2].strip(), t[3].strip()))
+        for t in todo: print(where(t) + t[4])
         return 0
     start, at = time.time(), commit()
     res = run_all(a.jobs, todo, print)
@@ -248,10 +253,8 @@ def main(argv):
         c = groups[g]; k, s, t = c.get('killed', 0), c.get('survived', 0), c.get('timed out', 0)
         report.append('%-28s %7d %8d %9d %11d %5.1f%%' % (g, k, s, t, c.get('unbuildable', 0),
                                                          100.0 * (k + t) / max(1, k + s + t)))
-    report += ['', 'survivors:'] + ['%s:%d: %s -> %s' % (t[0], t[1], t[2].strip(), t[3].strip())
-                                    for t, r in zip(todo, res) if r == 'survived']
-    report += ['', 'timed out:'] + ['%s:%d: %s -> %s' % (t[0], t[1], t[2].strip(), t[3].strip())
-                                    for t, r in zip(todo, res) if r == 'timed out']
+    for kind in ('survived', 'timed out'):
+        report += ['', {'survived': 'survivors:'}.get(kind, kind + ':')] + [where(t) for t, r in zip(todo, res) if r == kind]
     open(os.path.join(HERE, 'last-run.txt'), 'w').write('\n'.join(report) + '\n')
     print('\n'.join(report))
     return 0

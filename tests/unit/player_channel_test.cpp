@@ -202,11 +202,12 @@ TEST(VolumeColumn, RowAndTickActions)
         {0xE2, 32, 32, 130, 132},
     };
     for (const Case& c : cases) {
-        TestModule m(1, {1}, 2);
+        TestModule m(1, {2}, 2);
         int i = m.add_instrument(32, 128);
-        m.set(0, 0, 0, 49, i, c.v);
+        m.set(0, 0, 0, 49, i);
+        m.set(0, 1, 0, 0, 0, c.v);  // without an instrument, whose reset would update the voice anyway
         m.start();
-        m.tick();
+        for (int t = 0; t < 3; t++) m.tick();
         EXPECT_EQ(Ch(0).volume, c.volume_row) << std::hex << int(c.v);
         EXPECT_EQ(Ch(0).panning, c.panning_row) << std::hex << int(c.v);
         EXPECT_EQ(Ch(0).voice->panning, c.panning_row) << std::hex << int(c.v);  // heard at once

@@ -92,6 +92,10 @@ TEST_F(VoiceUpdate, FrequencyAndStep)
     EXPECT_EQ(g_voices[3].frequency, 8363);
     EXPECT_EQ(g_voices[3].step, 0);
     EXPECT_EQ(g_voices[3].step_fraction, 814485521u);
+    g_output_rate = 0;  // before any output rate is set the voice steps as at 44100 Hz
+    Update(UPDATE_FREQUENCY);
+    EXPECT_EQ(g_voices[3].step_fraction, 814485521u);
+    g_output_rate = 44100;
     ch.period = 3840;  // an octave up
     Update(UPDATE_FREQUENCY);
     EXPECT_EQ(g_voices[3].frequency, 16726);

@@ -427,6 +427,7 @@ TEST_F(XmLoader, TheEmbeddedModuleLoads)
     ASSERT_TRUE(audio_start(player_));
     EXPECT_TRUE(player_free(player_));
     player_ = nullptr;
+    EXPECT_EQ(MemLiveBlocks(), blocks_);  // the ring went with the playback
     audio_close();
 }
 
