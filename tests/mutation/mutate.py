@@ -2,12 +2,11 @@
 native unit tests in private copies of the tree (build/mutation/wN), never in the tree itself."""
 import argparse, glob, os, random, re, shutil, signal, subprocess, sys, threading, time
 from concurrent.futures import ThreadPoolExecutor
-STOP, LIVE = threading.Event(), set()
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-HERE = os.path.join(ROOT, 'tests', 'mutation')
-WORK = os.path.join(ROOT, 'build', 'mutation')
+HERE, WORK = os.path.join(ROOT, 'tests', 'mutation'), os.path.join(ROOT, 'build', 'mutation')
 FOLDERS = ['module', 'player', 'audio', 'gfx', 'show', 'shell']
+STOP, LIVE = threading.Event(), set()
 # Operators are only taken with a space on each side, which leaves out templates, pointers and
 # references (this code writes `T* p`, `a < b`).
 SWAPS = {'<': '<=', '<=': '<', '>': '>=', '>=': '>', '==': '!=', '!=': '==', '+': '-', '-': '+',
@@ -17,39 +16,15 @@ SWAPS = {'<': '<=', '<=': '<', '>': '>=', '>=': '>', '==': '!=', '!=': '==', '+'
 OP = re.compile(r'(?<= )(' + '|'.join(sorted(map(re.escape, SWAPS), key=len, reverse=True)) + r')(?= )')
 INT = re.compile(r'(?<![\w.])(0[xX][0-9a-fA-F]+|\d+)([uUlL]*)(?![\w.])')
 COND = re.compile(r'\b(if|while) \(')
-ASSIGN = re.compile(r'^\s*(\*?[\w.\[\]>()+-]*[\w\]]\s*([-+*/|&^]|<<|>>)?=(?!=)|\+\+\w|--\w|[\w.\[\]>-]+(\+\+|--);)')
-CALL = re.compile(r'^\s*[\w.:\[\]>-]+\(.*\);\s*$')
+# Statements that can go: an assignment, an increment or a call, alone on their line.
+STATEMENT = re.compile(r'^\s*(\*?[\w.\[\]>()+-]*[\w\]]\s*([-+*/|&^]|<<|>>)?=(?!=)|\+\+\w|--\w|[\w.\[\]>-]+(\+\+|--);'
+                       r'|[\w.:\[\]>-]+\(.*\);\s*$)')
+NOISE = re.compile(r'//[^\n]*|/\*.*?\*/|"(?:\\.|[^"\\\n])*"|\'(?:\\.|[^\'\\\n])*\'', re.S)
 
 
 def portable_files():
-    out = []
-    for d in FOLDERS[:5]:
-        for f in sorted(glob.glob(os.path.join(ROOT, d, '*.cpp'))):
-            if not re.search(r'_(win32|d3d8|host)\.cpp$', f):
-                out.append(os.path.relpath(f, ROOT))
-    return out + ['shell/frame_clock.cpp']
-
-
-def code_only(text):
-    """The text with comments and string and character literals blanked out, same length."""
-    out, i, n = list(text), 0, len(text)
-    while i < n:
-        c = text[i]
-        if text.startswith('//', i):
-            while i < n and text[i] != '\n': out[i] = ' '; i += 1
-        elif text.startswith('/*', i):
-            j = text.find('*/', i + 2); j = n if j < 0 else j + 2
-            for k in range(i, j):
-                if text[k] != '\n': out[k] = ' '
-            i = j
-        elif c in '"\'':
-            j = i + 1
-            while j < n and text[j] != c: j += 2 if text[j] == '\\' else 1
-            for k in range(i, min(j + 1, n)): out[k] = ' '
-            i = j + 1
-        else:
-            i += 1
-    return ''.join(out)
+    found = [os.path.relpath(f, ROOT) for d in FOLDERS[:5] for f in sorted(glob.glob(os.path.join(ROOT, d, '*.cpp')))]
+    return [f for f in found if not re.search(r'_(win32|d3d8|host)\.cpp$', f)] + ['shell/frame_clock.cpp']
 
 
 def close_paren(s, i):
@@ -61,9 +36,10 @@ def close_paren(s, i):
 
 
 def mutants(path):
-    """(line number, original line, mutated line) for every mutant of one file."""
-    lines = open(os.path.join(ROOT, path)).read().split('\n')
-    code = code_only('\n'.join(lines)).split('\n')
+    """(line number, original line, mutated line, occurrence tag) for every mutant of one file."""
+    text = open(os.path.join(ROOT, path)).read()
+    lines = text.split('\n')
+    code = NOISE.sub(lambda m: re.sub(r'[^\n]', ' ', m.group()), text).split('\n')  # comments and literals blanked
     out, prev, seen = [], ';', {}
     for no, (src, c) in enumerate(zip(lines, code), 1):
         seen[src.strip()] = seen.get(src.strip(), 0) + 1
@@ -77,11 +53,10 @@ def mutants(path):
         for m in COND.finditer(c):
             j = close_paren(c, m.end() - 1)
             if j > 0: edits.append((m.end(), j, '!(' + src[m.end():j] + ')'))
-        for a, b, rep in edits:
-            out.append((no, src, src[:a] + rep + src[b:], tag))
+        out += [(no, src, src[:a] + rep + src[b:], tag) for a, b, rep in edits]
         s = c.strip()
         if (s.endswith(';') and not s.startswith('return') and prev[-1:] in ';{}):'
-                and c.count('(') == c.count(')') and (ASSIGN.match(c) or CALL.match(c))):
+                and c.count('(') == c.count(')') and STATEMENT.match(c)):
             out.append((no, src, src[:len(src) - len(src.lstrip())] + ';', tag))
         prev = s or prev
     return out
@@ -97,19 +72,14 @@ def where(t):
 
 def read_list(name):
     """Lines `file: original -> mutated  # note` of equivalent.txt or faults.txt, as (key, note)."""
-    out = []
-    for line in open(os.path.join(HERE, name)):
-        if line.strip() and not line.startswith('#'):
-            k, _, note = line.rstrip('\n').rpartition('  # ')
-            out.append((k.strip(), note.strip()))
-    return out
+    lines = [l.rstrip('\n').rpartition('  # ') for l in open(os.path.join(HERE, name)) if l.strip() and l[0] != '#']
+    return [(k.strip(), note.strip()) for k, _, note in lines]
 
 
 class Worker:
     def __init__(self, n):
         self.dir = os.path.join(WORK, 'w%d' % n)
-        self.build = os.path.join(self.dir, 'build')
-        self.limit = None
+        self.build, self.limit = os.path.join(self.dir, 'build'), None
 
     def prepare(self):
         # Only what differs is copied, and it gets a new time, so ninja sees it.
@@ -117,15 +87,14 @@ class Worker:
                                    capture_output=True, text=True).stdout.split('\n')) - {''}
         for f in files:
             src, dst = os.path.join(ROOT, f), os.path.join(self.dir, f)
-            if not os.path.isfile(src) or os.path.islink(src): continue
-            data = open(src, 'rb').read()
-            if not os.path.isfile(dst) or open(dst, 'rb').read() != data:
+            if os.path.isfile(src) and not os.path.islink(src) and (
+                    not os.path.isfile(dst) or open(dst, 'rb').read() != open(src, 'rb').read()):
                 os.makedirs(os.path.dirname(dst), exist_ok=True)
-                open(dst, 'wb').write(data); shutil.copymode(src, dst)
+                shutil.copyfile(src, dst); shutil.copymode(src, dst)
         for d, _, names in os.walk(self.dir):
-            if d == self.build or d.startswith(self.build + os.sep): continue
-            for n in names:
-                if os.path.relpath(os.path.join(d, n), self.dir) not in files: os.remove(os.path.join(d, n))
+            if not (d + os.sep).startswith(self.build + os.sep):
+                for n in names:
+                    if os.path.relpath(os.path.join(d, n), self.dir) not in files: os.remove(os.path.join(d, n))
         if not os.path.exists(os.path.join(self.build, 'build.ninja')):
             # The native preset's compiler and build type; -g and Google Benchmark left out (same code, faster).
             subprocess.run(['cmake', '-S', self.dir, '-B', self.build, '-G', 'Ninja', '-DCMAKE_BUILD_TYPE=RelWithDebInfo',
@@ -159,16 +128,16 @@ class Worker:
         original = open(f).read()
         lines = original.split('\n'); lines[no - 1] = mut
         try:
-            with open(f, 'w') as out: out.write('\n'.join(lines))
+            open(f, 'w').write('\n'.join(lines))
             if self.make() != 0: return 'unbuildable'
             rc = self.test(self.limit)
             return 'timed out' if rc is None else 'killed' if rc else 'survived'
         finally:
-            with open(f, 'w') as out: out.write(original)
+            open(f, 'w').write(original)
 
 
-def run_all(jobs, todo, show):
-    """Runs (path, no, orig, mut) mutants on `jobs` workers; returns their outcomes in order."""
+def run_all(jobs, todo):
+    """Runs the mutants on `jobs` workers; returns their outcomes in order."""
     workers = [Worker(i) for i in range(jobs)]
     with ThreadPoolExecutor(jobs) as pool: list(pool.map(Worker.prepare, workers))
     free, lock, results, done = list(workers), threading.Lock(), [None] * len(todo), [0]
@@ -177,11 +146,11 @@ def run_all(jobs, todo, show):
         if STOP.is_set(): return
         with lock: w = free.pop()
         try:
-            results[i] = w.run(todo[i][0], todo[i][1], todo[i][3])
+            results[i] = w.run(*todo[i][:2], todo[i][3])
         finally:
             with lock:
                 free.append(w); done[0] += 1
-                show('[%d/%d] %-11s %s' % (done[0], len(todo), results[i], where(todo[i])))
+                print('[%d/%d] %-11s %s' % (done[0], len(todo), results[i], where(todo[i])), flush=True)
     pool = ThreadPoolExecutor(jobs)
     try:
         list(pool.map(one, range(len(todo))))
@@ -194,10 +163,8 @@ def run_all(jobs, todo, show):
     return results
 
 
-def commit():
-    rev = subprocess.run(['git', '-C', ROOT, 'rev-parse', '--short', 'HEAD'], capture_output=True, text=True).stdout.strip()
-    dirty = subprocess.run(['git', '-C', ROOT, 'status', '--porcelain', '--', '*.cpp', '*.h'], capture_output=True, text=True).stdout
-    return rev + (' with uncommitted changes' if dirty else '')
+def git(*args):
+    return subprocess.run(['git', '-C', ROOT] + list(args), capture_output=True, text=True).stdout.strip()
 
 
 def main(argv):
@@ -218,43 +185,42 @@ def main(argv):
         todo = []
         for k, name in read_list('faults.txt'):
             m = re.match(r'(\S+): (.*) -> (.*)$', k)
-            found = m and [n for n, src in enumerate(open(os.path.join(ROOT, m.group(1))).read().split('\n'), 1)
-                           if src.strip() == m.group(2)]
+            lines = open(os.path.join(ROOT, m.group(1))).read().split('\n') if m else []
+            found = [n for n, src in enumerate(lines, 1) if src.strip() == m.group(2)]
             if not found: sys.exit('mutation: fault "%s": its line is not in the source' % name)
-            src = open(os.path.join(ROOT, m.group(1))).read().split('\n')[found[0] - 1]
+            src = lines[found[0] - 1]
             todo.append((m.group(1), found[0], src, src[:len(src) - len(src.lstrip())] + m.group(3), name))
-        res = run_all(a.jobs, todo, print)
+        res = run_all(a.jobs, todo)
         for t, r in zip(todo, res): print('%-11s %s' % (r, t[4]))
         return 1 if any(r not in ('killed', 'timed out') for r in res) else 0
     equivalent = {k for k, _ in read_list('equivalent.txt')}
-    all_mutants = [(f,) + m for f in files for m in mutants(f)]
+    everything = [(f,) + m for f in files for m in mutants(f)]
     if a.sample:  # drawn before the equivalents are left out, so that a seed keeps naming the same mutants
-        all_mutants = sorted(random.Random(a.seed).sample(all_mutants, min(a.sample, len(all_mutants))))
-    todo = [t for t in all_mutants if key(t) not in equivalent]
-    skipped = len(all_mutants) - len(todo)
+        everything = sorted(random.Random(a.seed).sample(everything, min(a.sample, len(everything))))
+    todo = [t for t in everything if key(t) not in equivalent]
+    skipped = len(everything) - len(todo)
     if a.rerun:
         last = open(os.path.join(HERE, 'last-run.txt')).read().split('survivors:\n')[1].split('\n\n')[0].split('\n')
         todo = [t for t in todo if where(t) in last]
     if a.list:
-        for t in todo: print(where(t) + t[4])
+        print('\n'.join(where(t) + t[4] for t in todo))
         return 0
-    start, at = time.time(), commit()
-    res = run_all(a.jobs, todo, print)
-    report = ['# tests/mutation/run %s' % ' '.join(argv), '# at commit %s, %s, %d mutants (%d skipped as equivalent), %.0f min'
-              % (at, time.strftime('%Y-%m-%d %H:%M'), len(todo), skipped, (time.time() - start) / 60), '']
+    start = time.time()
+    at = git('rev-parse', '--short', 'HEAD') + (' with uncommitted changes' if git('status', '--porcelain', '--', '*.cpp', '*.h') else '')
+    res = run_all(a.jobs, todo)
     groups = {}
     for t, r in zip(todo, res):
         for g in (t[0], t[0].split('/')[0] + '/', 'total'):
             groups.setdefault(g, {}).setdefault(r, 0); groups[g][r] += 1
-    report.append('%-28s %7s %8s %9s %11s %6s' % ('', 'killed', 'survived', 'timed out', 'unbuildable', 'score'))
-    order = sorted(k for k in groups if k.count('/') and not k.endswith('/')) + \
-        [k for k in (d + '/' for d in FOLDERS) if k in groups] + ['total']
-    for g in order:
+    report = ['# tests/mutation/run %s' % ' '.join(argv), '# at commit %s, %s, %d mutants (%d skipped as equivalent), %.0f min'
+              % (at, time.strftime('%Y-%m-%d %H:%M'), len(todo), skipped, (time.time() - start) / 60), '',
+              '%-28s %7s %8s %9s %11s %6s' % ('', 'killed', 'survived', 'timed out', 'unbuildable', 'score')]
+    order = sorted(g for g in groups if '/' in g and not g.endswith('/')) + [d + '/' for d in FOLDERS if d + '/' in groups]
+    for g in order + ['total']:
         c = groups[g]; k, s, t = c.get('killed', 0), c.get('survived', 0), c.get('timed out', 0)
-        report.append('%-28s %7d %8d %9d %11d %5.1f%%' % (g, k, s, t, c.get('unbuildable', 0),
-                                                         100.0 * (k + t) / max(1, k + s + t)))
-    for kind in ('survived', 'timed out'):
-        report += ['', {'survived': 'survivors:'}.get(kind, kind + ':')] + [where(t) for t, r in zip(todo, res) if r == kind]
+        report.append('%-28s %7d %8d %9d %11d %5.1f%%' % (g, k, s, t, c.get('unbuildable', 0), 100.0 * (k + t) / max(1, k + s + t)))
+    for kind, title in (('survived', 'survivors:'), ('timed out', 'timed out:')):
+        report += ['', title] + [where(t) for t, r in zip(todo, res) if r == kind]
     open(os.path.join(HERE, 'last-run.txt'), 'w').write('\n'.join(report) + '\n')
     print('\n'.join(report))
     return 0
