@@ -10,34 +10,19 @@
 #include <cstring>
 #include <emmintrin.h>
 
+#include "audio/mixer_local.h"
 #include "audio/voice.h"
 #include "gfx/math.h"
 #include "module/module.h"
 
+MixWideLoop g_mix_wide;                // null: the SSE2 loops only
 int32_t g_ramp_frames = 128;           // set from the rate by audio_open; 44100 Hz until then
 float   g_ramp_scale = 1.0f / 128.0f;
 
 static const float kInv255 = 1.0f / 255.0f;         // the single-precision value nearest 1/255
 static const float kInv256 = 1.0f / 256.0f;
-static const float kWeightScale = 1.0f / 2147483648.0f;  // 2^-31: weight units per fraction>>1
 
 enum { LOOP_FORWARD = 2, LOOP_PINGPONG = 4, DIRECTION_BACKWARD = 2 };
-
-// ---- position arithmetic -------------------------------------------------------------------
-// In the loops the position is an integer part wide enough to index with, and the fraction with
-// its lowest bit already cleared. Clearing bit 0 before each step and then adding step_fraction
-// is the same, carry included, as adding step_fraction with bit 0 cleared to an already-even
-// fraction; only the stored fraction gets step_fraction's bit 0 back (see store_position).
-// Deliberate: the dropped bit is how the weight (fraction >> 1) x 2^-31 has always been formed.
-
-static inline void advance(intptr_t& pos, uint32_t& frac_even, uint32_t step_frac_even, intptr_t step)
-{
-    // add, then add with carry: the compilers do not find this pair on their own.
-    asm("add %[sf], %[f]\n\tadc %[st], %[p]"
-        : [f] "+r"(frac_even), [p] "+r"(pos)
-        : [sf] "r"(step_frac_even), [st] "r"(step)
-        : "cc");
-}
 
 // One resampled value: data[pos] + w x (data[pos + 1] - data[pos]), all in single precision.
 static inline float frame_value(const int16_t* data, intptr_t pos, uint32_t frac_even)
@@ -80,45 +65,43 @@ static inline void mix_ramped(float* out, int32_t frames, const int16_t* data, i
     gr = r;
 }
 
-static inline __m128i load_pair(const int16_t* p)
-{
-    int32_t v;
-    memcpy(&v, p, sizeof v);  // data[pos] and data[pos + 1], unaligned
-    return _mm_cvtsi32_si128(v);
-}
-
-// Two frames per pass with fixed gains; out must be 16-byte aligned. The two frames' weights are
-// carried in a vector of (fraction >> 1) values that move by step_frac modulo 2^31 per pass.
-static inline void mix_pairs(float* out, int32_t pairs, const int16_t* data, intptr_t& pos, uint32_t& frac,
+// Four frames per pass with fixed gains; out must be 16-byte aligned. Each frame's value is formed
+// once, in its own lane, and then spread over its left and right outputs. The weights are carried
+// in a vector of (fraction >> 1) values, one per frame, that move by 2 x step_frac modulo 2^31 per
+// pass (four steps of step_frac / 2).
+static inline void mix_quads(float* out, int32_t quads, const int16_t* data, intptr_t& pos, uint32_t& frac,
                              uint32_t step_frac, intptr_t step, float gl, float gr)
 {
     const __m128 gains = _mm_setr_ps(gl, gr, gl, gr);
     const __m128 scale = _mm_set1_ps(kWeightScale);
     const __m128i low31 = _mm_set1_epi32(0x7FFFFFFF);
-    const __m128i pass_step = _mm_set1_epi32(static_cast<int32_t>(step_frac));
-    // pmaddwd over (s0a s1a s0b s1b s0a s1a s0b s1b) gives (s0a, s0b, s1a - s0a, s1b - s0b).
-    // pmaddwd over (s0a s1a s0a s1a s0b s1b s0b s1b) gives (s0a, s1a - s0a, s0b, s1b - s0b).
-    const __m128i pick = _mm_setr_epi16(1, 0, -1, 1, 1, 0, -1, 1);
-    const uint32_t half_a = frac >> 1, half_b = (frac + step_frac) >> 1;
-    __m128i half = _mm_setr_epi32(static_cast<int32_t>(half_a), static_cast<int32_t>(half_a),
-                                  static_cast<int32_t>(half_b), static_cast<int32_t>(half_b));
+    const __m128i pass_step = _mm_set1_epi32(static_cast<int32_t>(step_frac * 2));
+    // pmaddwd over (data[pos], data[pos + 1]) word pairs: (1, 0) picks s0, (-1, 1) gives s1 - s0.
+    const __m128i pick_s0 = _mm_set1_epi32(0x00000001);
+    const __m128i pick_d = _mm_set1_epi32(0x0001FFFF);
+    __m128i half = _mm_setr_epi32(static_cast<int32_t>(frac >> 1), static_cast<int32_t>((frac + step_frac) >> 1),
+                                  static_cast<int32_t>((frac + 2 * step_frac) >> 1),
+                                  static_cast<int32_t>((frac + 3 * step_frac) >> 1));
     intptr_t p = pos;
     uint32_t f = frac;
-    float* end = out + 4 * static_cast<intptr_t>(pairs);
-    for (intptr_t i = -4 * static_cast<intptr_t>(pairs); i != 0; i += 4) {
+    float* end = out + 8 * static_cast<intptr_t>(quads);
+    for (intptr_t i = -8 * static_cast<intptr_t>(quads); i != 0; i += 8) {
         __m128i a = load_pair(data + p);
         advance(p, f, step_frac, step);
         __m128i b = load_pair(data + p);
         advance(p, f, step_frac, step);
-        __m128i words = _mm_unpacklo_epi32(a, b);
-        __m128i sd = _mm_madd_epi16(_mm_unpacklo_epi32(words, words), pick);
-        __m128 v = _mm_cvtepi32_ps(sd);                                                 // s0a da s0b db
-        __m128 s0 = _mm_castsi128_ps(_mm_shuffle_epi32(_mm_castps_si128(v), 0xA0));    // s0a s0a s0b s0b
-        __m128 d = _mm_castsi128_ps(_mm_shuffle_epi32(_mm_castps_si128(v), 0xF5));     // da da db db
-        __m128 w = _mm_mul_ps(_mm_cvtepi32_ps(half), scale);                            // wa wa wb wb
+        __m128i c = load_pair(data + p);
+        advance(p, f, step_frac, step);
+        __m128i d = load_pair(data + p);
+        advance(p, f, step_frac, step);
+        __m128i words = _mm_unpacklo_epi64(_mm_unpacklo_epi32(a, b), _mm_unpacklo_epi32(c, d));
+        __m128 s0 = _mm_cvtepi32_ps(_mm_madd_epi16(words, pick_s0));
+        __m128 diff = _mm_cvtepi32_ps(_mm_madd_epi16(words, pick_d));
+        __m128 w = _mm_mul_ps(_mm_cvtepi32_ps(half), scale);
         half = _mm_and_si128(_mm_add_epi32(half, pass_step), low31);
-        __m128 x = _mm_add_ps(_mm_mul_ps(w, d), s0);                                    // xa xa xb xb
-        _mm_store_ps(end + i, _mm_add_ps(_mm_load_ps(end + i), _mm_mul_ps(x, gains)));
+        __m128 x = _mm_add_ps(_mm_mul_ps(w, diff), s0);  // xa xb xc xd
+        _mm_store_ps(end + i, _mm_add_ps(_mm_load_ps(end + i), _mm_mul_ps(_mm_unpacklo_ps(x, x), gains)));
+        _mm_store_ps(end + i + 4, _mm_add_ps(_mm_load_ps(end + i + 4), _mm_mul_ps(_mm_unpackhi_ps(x, x), gains)));
     }
     pos = p;
     frac = f;
@@ -132,13 +115,19 @@ static void mix_fixed(float* out, int32_t frames, const int16_t* data, intptr_t&
         mix_ramped(out, frames, data, pos, frac, step_frac, step, gl, gr, 0.0f, 0.0f);
         return;
     }
-    if ((address & 15) && frames > 0) {  // an odd frame first, so the pairs are aligned
+    if (g_mix_wide) {  // installed only by builds that checked the CPU (see mixer_local.h)
+        int32_t done = g_mix_wide(out, frames, data, &pos, &frac, step_frac, step, gl, gr);
+        out += 2 * done;
+        frames -= done;
+        address = reinterpret_cast<uintptr_t>(out);
+    }
+    if ((address & 15) && frames > 0) {  // an odd frame first, so the quads are aligned
         mix_ramped(out, 1, data, pos, frac, step_frac, step, gl, gr, 0.0f, 0.0f);
         out += 2;
         frames--;
     }
-    mix_pairs(out, frames >> 1, data, pos, frac, step_frac, step, gl, gr);
-    if (frames & 1) mix_ramped(out + 2 * (frames - 1), 1, data, pos, frac, step_frac, step, gl, gr, 0.0f, 0.0f);
+    mix_quads(out, frames >> 2, data, pos, frac, step_frac, step, gl, gr);
+    if (frames & 3) mix_ramped(out + 2 * (frames & ~3), frames & 3, data, pos, frac, step_frac, step, gl, gr, 0.0f, 0.0f);
 }
 
 // ---- boundaries ----------------------------------------------------------------------------
