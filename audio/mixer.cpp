@@ -47,8 +47,9 @@ static inline void set_voice_position(Voice* v, int64_t p)
 // ---- the per-frame loops -------------------------------------------------------------------
 
 // One frame per pass, gains moving by their steps after each frame: the ramps, and the odd frame
-// of a run without a ramp (steps 0, so the gains stay the fixed ones).
-static inline void mix_ramped(float* out, int32_t frames, const int16_t* data, intptr_t& pos, uint32_t& frac,
+// of a run without a ramp (steps 0, so the gains stay the fixed ones). Out of line: it runs for a
+// few frames at the ends of runs, and one copy keeps the program's executable small.
+__attribute__((noinline)) static void mix_ramped(float* out, int32_t frames, const int16_t* data, intptr_t& pos, uint32_t& frac,
                               uint32_t step_frac, intptr_t step, float& gl, float& gr, float sl, float sr)
 {
     float l = gl, r = gr;
