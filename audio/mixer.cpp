@@ -10,34 +10,19 @@
 #include <cstring>
 #include <emmintrin.h>
 
+#include "audio/mixer_local.h"
 #include "audio/voice.h"
 #include "gfx/math.h"
 #include "module/module.h"
 
+MixWideLoop g_mix_wide;                // null: the SSE2 loops only
 int32_t g_ramp_frames = 128;           // set from the rate by audio_open; 44100 Hz until then
 float   g_ramp_scale = 1.0f / 128.0f;
 
 static const float kInv255 = 1.0f / 255.0f;         // the single-precision value nearest 1/255
 static const float kInv256 = 1.0f / 256.0f;
-static const float kWeightScale = 1.0f / 2147483648.0f;  // 2^-31: weight units per fraction>>1
 
 enum { DIRECTION_BACKWARD = 2 };
-
-// ---- position arithmetic -------------------------------------------------------------------
-// In the loops the position is an integer part wide enough to index with, and the fraction with
-// its lowest bit already cleared. Clearing bit 0 before each step and then adding step_fraction
-// is the same, carry included, as adding step_fraction with bit 0 cleared to an already-even
-// fraction; only the stored fraction gets step_fraction's bit 0 back (see store_position).
-// Deliberate: the dropped bit is how the weight (fraction >> 1) x 2^-31 has always been formed.
-
-static inline void advance(intptr_t& pos, uint32_t& frac_even, uint32_t step_frac_even, intptr_t step)
-{
-    // add, then add with carry: the compilers do not find this pair on their own.
-    asm("add %[sf], %[f]\n\tadc %[st], %[p]"
-        : [f] "+r"(frac_even), [p] "+r"(pos)
-        : [sf] "r"(step_frac_even), [st] "r"(step)
-        : "cc");
-}
 
 // One resampled value: data[pos] + w x (data[pos + 1] - data[pos]), all in single precision.
 static inline float frame_value(const int16_t* data, intptr_t pos, uint32_t frac_even)
@@ -62,8 +47,9 @@ static inline void set_voice_position(Voice* v, int64_t p)
 // ---- the per-frame loops -------------------------------------------------------------------
 
 // One frame per pass, gains moving by their steps after each frame: the ramps, and the odd frame
-// of a run without a ramp (steps 0, so the gains stay the fixed ones).
-static inline void mix_ramped(float* out, int32_t frames, const int16_t* data, intptr_t& pos, uint32_t& frac,
+// of a run without a ramp (steps 0, so the gains stay the fixed ones). Out of line: it runs for a
+// few frames at the ends of runs, and one copy keeps the program's executable small.
+__attribute__((noinline)) static void mix_ramped(float* out, int32_t frames, const int16_t* data, intptr_t& pos, uint32_t& frac,
                               uint32_t step_frac, intptr_t step, float& gl, float& gr, float sl, float sr)
 {
     float l = gl, r = gr;
@@ -80,48 +66,111 @@ static inline void mix_ramped(float* out, int32_t frames, const int16_t* data, i
     gr = r;
 }
 
-static inline __m128i load_pair(const int16_t* p)
-{
-    int32_t v;
-    memcpy(&v, p, sizeof v);  // data[pos] and data[pos + 1], unaligned
-    return _mm_cvtsi32_si128(v);
-}
-
-// Two frames per pass with fixed gains; out must be 16-byte aligned. The two frames' weights are
-// carried in a vector of (fraction >> 1) values that move by step_frac modulo 2^31 per pass.
-static inline void mix_pairs(float* out, int32_t pairs, const int16_t* data, intptr_t& pos, uint32_t& frac,
+// Four frames per pass with fixed gains; out must be 16-byte aligned. Each frame's value is formed
+// once, in its own lane, and then spread over its left and right outputs. The weights are carried
+// in a vector of (fraction >> 1) values, one per frame, that move by 2 x step_frac modulo 2^31 per
+// pass (four steps of step_frac / 2).
+static inline void mix_quads(float* out, int32_t quads, const int16_t* data, intptr_t& pos, uint32_t& frac,
                              uint32_t step_frac, intptr_t step, float gl, float gr)
 {
     const __m128 gains = _mm_setr_ps(gl, gr, gl, gr);
     const __m128 scale = _mm_set1_ps(kWeightScale);
     const __m128i low31 = _mm_set1_epi32(0x7FFFFFFF);
-    const __m128i pass_step = _mm_set1_epi32(static_cast<int32_t>(step_frac));
-    // pmaddwd over (s0a s1a s0b s1b s0a s1a s0b s1b) gives (s0a, s0b, s1a - s0a, s1b - s0b).
-    // pmaddwd over (s0a s1a s0a s1a s0b s1b s0b s1b) gives (s0a, s1a - s0a, s0b, s1b - s0b).
-    const __m128i pick = _mm_setr_epi16(1, 0, -1, 1, 1, 0, -1, 1);
-    const uint32_t half_a = frac >> 1, half_b = (frac + step_frac) >> 1;
-    __m128i half = _mm_setr_epi32(static_cast<int32_t>(half_a), static_cast<int32_t>(half_a),
-                                  static_cast<int32_t>(half_b), static_cast<int32_t>(half_b));
+    const __m128i pass_step = _mm_set1_epi32(static_cast<int32_t>(step_frac * 2));
+    // pmaddwd over (data[pos], data[pos + 1]) word pairs: (1, 0) picks s0, (-1, 1) gives s1 - s0.
+    const __m128i pick_s0 = _mm_set1_epi32(0x00000001);
+    const __m128i pick_d = _mm_set1_epi32(0x0001FFFF);
+    __m128i half = _mm_setr_epi32(static_cast<int32_t>(frac >> 1), static_cast<int32_t>((frac + step_frac) >> 1),
+                                  static_cast<int32_t>((frac + 2 * step_frac) >> 1),
+                                  static_cast<int32_t>((frac + 3 * step_frac) >> 1));
     intptr_t p = pos;
     uint32_t f = frac;
-    float* end = out + 4 * static_cast<intptr_t>(pairs);
-    for (intptr_t i = -4 * static_cast<intptr_t>(pairs); i != 0; i += 4) {
+    float* end = out + 8 * static_cast<intptr_t>(quads);
+    for (intptr_t i = -8 * static_cast<intptr_t>(quads); i != 0; i += 8) {
         __m128i a = load_pair(data + p);
         advance(p, f, step_frac, step);
         __m128i b = load_pair(data + p);
         advance(p, f, step_frac, step);
-        __m128i words = _mm_unpacklo_epi32(a, b);
-        __m128i sd = _mm_madd_epi16(_mm_unpacklo_epi32(words, words), pick);
-        __m128 v = _mm_cvtepi32_ps(sd);                                                 // s0a da s0b db
-        __m128 s0 = _mm_castsi128_ps(_mm_shuffle_epi32(_mm_castps_si128(v), 0xA0));    // s0a s0a s0b s0b
-        __m128 d = _mm_castsi128_ps(_mm_shuffle_epi32(_mm_castps_si128(v), 0xF5));     // da da db db
-        __m128 w = _mm_mul_ps(_mm_cvtepi32_ps(half), scale);                            // wa wa wb wb
+        __m128i c = load_pair(data + p);
+        advance(p, f, step_frac, step);
+        __m128i d = load_pair(data + p);
+        advance(p, f, step_frac, step);
+        __m128i words = _mm_unpacklo_epi64(_mm_unpacklo_epi32(a, b), _mm_unpacklo_epi32(c, d));
+        __m128 s0 = _mm_cvtepi32_ps(_mm_madd_epi16(words, pick_s0));
+        __m128 diff = _mm_cvtepi32_ps(_mm_madd_epi16(words, pick_d));
+        __m128 w = _mm_mul_ps(_mm_cvtepi32_ps(half), scale);
         half = _mm_and_si128(_mm_add_epi32(half, pass_step), low31);
-        __m128 x = _mm_add_ps(_mm_mul_ps(w, d), s0);                                    // xa xa xb xb
-        _mm_store_ps(end + i, _mm_add_ps(_mm_load_ps(end + i), _mm_mul_ps(x, gains)));
+        __m128 x = _mm_add_ps(_mm_mul_ps(w, diff), s0);  // xa xb xc xd
+        _mm_store_ps(end + i, _mm_add_ps(_mm_load_ps(end + i), _mm_mul_ps(_mm_unpacklo_ps(x, x), gains)));
+        _mm_store_ps(end + i + 4, _mm_add_ps(_mm_load_ps(end + i + 4), _mm_mul_ps(_mm_unpackhi_ps(x, x), gains)));
     }
     pos = p;
     frac = f;
+}
+
+// A ramp four frames per pass; out must be 16-byte aligned. The gains are formed exactly as one
+// frame at a time forms them, each from the one before plus its step: the vector of frames 2 and 3
+// is (l1 r1 l1 r1) + (sl sr sl sr) + (0 0 sl sr), and the added zeros change no gain (a gain never
+// reaches -0: a sum that cancels to zero is +0).
+static inline void mix_ramp_quads(float* out, int32_t quads, const int16_t* data, intptr_t& pos, uint32_t& frac,
+                                  uint32_t step_frac, intptr_t step, float& gl, float& gr, float sl, float sr)
+{
+    const __m128 scale = _mm_set1_ps(kWeightScale);
+    const __m128i low31 = _mm_set1_epi32(0x7FFFFFFF);
+    const __m128i pass_step = _mm_set1_epi32(static_cast<int32_t>(step_frac * 2));
+    const __m128i pick_s0 = _mm_set1_epi32(0x00000001);
+    const __m128i pick_d = _mm_set1_epi32(0x0001FFFF);
+    const __m128 steps = _mm_setr_ps(sl, sr, sl, sr);
+    const __m128 second = _mm_setr_ps(0.0f, 0.0f, sl, sr);
+    __m128 g = _mm_add_ps(_mm_setr_ps(gl, gr, gl, gr), second);  // l0 r0 l1 r1
+    __m128i half = _mm_setr_epi32(static_cast<int32_t>(frac >> 1), static_cast<int32_t>((frac + step_frac) >> 1),
+                                  static_cast<int32_t>((frac + 2 * step_frac) >> 1),
+                                  static_cast<int32_t>((frac + 3 * step_frac) >> 1));
+    intptr_t p = pos;
+    uint32_t f = frac;
+    float* end = out + 8 * static_cast<intptr_t>(quads);
+    for (intptr_t i = -8 * static_cast<intptr_t>(quads); i != 0; i += 8) {
+        __m128i a = load_pair(data + p);
+        advance(p, f, step_frac, step);
+        __m128i b = load_pair(data + p);
+        advance(p, f, step_frac, step);
+        __m128i c = load_pair(data + p);
+        advance(p, f, step_frac, step);
+        __m128i d = load_pair(data + p);
+        advance(p, f, step_frac, step);
+        __m128i words = _mm_unpacklo_epi64(_mm_unpacklo_epi32(a, b), _mm_unpacklo_epi32(c, d));
+        __m128 s0 = _mm_cvtepi32_ps(_mm_madd_epi16(words, pick_s0));
+        __m128 diff = _mm_cvtepi32_ps(_mm_madd_epi16(words, pick_d));
+        __m128 w = _mm_mul_ps(_mm_cvtepi32_ps(half), scale);
+        half = _mm_and_si128(_mm_add_epi32(half, pass_step), low31);
+        __m128 x = _mm_add_ps(_mm_mul_ps(w, diff), s0);
+        __m128 h = _mm_add_ps(_mm_add_ps(_mm_movehl_ps(g, g), steps), second);  // l2 r2 l3 r3
+        _mm_store_ps(end + i, _mm_add_ps(_mm_load_ps(end + i), _mm_mul_ps(_mm_unpacklo_ps(x, x), g)));
+        _mm_store_ps(end + i + 4, _mm_add_ps(_mm_load_ps(end + i + 4), _mm_mul_ps(_mm_unpackhi_ps(x, x), h)));
+        g = _mm_add_ps(_mm_add_ps(_mm_movehl_ps(h, h), steps), second);
+    }
+    pos = p;
+    frac = f;
+    gl = _mm_cvtss_f32(g);
+    gr = _mm_cvtss_f32(_mm_shuffle_ps(g, g, 1));
+}
+
+// A ramp: frames one at a time up to a 16-byte boundary, then four at a time.
+static void mix_ramp(float* out, int32_t frames, const int16_t* data, intptr_t& pos, uint32_t& frac,
+                     uint32_t step_frac, intptr_t step, float& gl, float& gr, float sl, float sr)
+{
+    uintptr_t address = reinterpret_cast<uintptr_t>(out);
+    if (address & 7) {  // not even frame-aligned (never so in the program)
+        mix_ramped(out, frames, data, pos, frac, step_frac, step, gl, gr, sl, sr);
+        return;
+    }
+    if ((address & 15) && frames > 0) {
+        mix_ramped(out, 1, data, pos, frac, step_frac, step, gl, gr, sl, sr);
+        out += 2;
+        frames--;
+    }
+    mix_ramp_quads(out, frames >> 2, data, pos, frac, step_frac, step, gl, gr, sl, sr);
+    if (frames & 3) mix_ramped(out + 2 * (frames & ~3), frames & 3, data, pos, frac, step_frac, step, gl, gr, sl, sr);
 }
 
 static void mix_fixed(float* out, int32_t frames, const int16_t* data, intptr_t& pos, uint32_t& frac,
@@ -132,13 +181,19 @@ static void mix_fixed(float* out, int32_t frames, const int16_t* data, intptr_t&
         mix_ramped(out, frames, data, pos, frac, step_frac, step, gl, gr, 0.0f, 0.0f);
         return;
     }
-    if ((address & 15) && frames > 0) {  // an odd frame first, so the pairs are aligned
+    if (g_mix_wide) {  // installed only by builds that checked the CPU (see mixer_local.h)
+        int32_t done = g_mix_wide(out, frames, data, &pos, &frac, step_frac, step, gl, gr);
+        out += 2 * done;
+        frames -= done;
+        address = reinterpret_cast<uintptr_t>(out);
+    }
+    if ((address & 15) && frames > 0) {  // an odd frame first, so the quads are aligned
         mix_ramped(out, 1, data, pos, frac, step_frac, step, gl, gr, 0.0f, 0.0f);
         out += 2;
         frames--;
     }
-    mix_pairs(out, frames >> 1, data, pos, frac, step_frac, step, gl, gr);
-    if (frames & 1) mix_ramped(out + 2 * (frames - 1), 1, data, pos, frac, step_frac, step, gl, gr, 0.0f, 0.0f);
+    mix_quads(out, frames >> 2, data, pos, frac, step_frac, step, gl, gr);
+    if (frames & 3) mix_ramped(out + 2 * (frames & ~3), frames & 3, data, pos, frac, step_frac, step, gl, gr, 0.0f, 0.0f);
 }
 
 // ---- boundaries ----------------------------------------------------------------------------
@@ -264,7 +319,7 @@ static void mix_voice(Voice* v, float* out, int32_t n)
             if (ramp) {
                 float gl = static_cast<float>(v->level_left) * kInv256 * kInv255;
                 float gr = static_cast<float>(v->level_right) * kInv256 * kInv255;
-                mix_ramped(out, run, data, pos, frac, step_even, step, gl, gr, v->ramp_step_left, v->ramp_step_right);
+                mix_ramp(out, run, data, pos, frac, step_even, step, gl, gr, v->ramp_step_left, v->ramp_step_right);
                 // 5. Ramp bookkeeping: the level reached, rounded; the next run restarts from it.
                 v->level_left = static_cast<int32_t>(FloatToInt(gl * 255.0f * 256.0f));
                 v->level_right = static_cast<int32_t>(FloatToInt(gr * 255.0f * 256.0f));

@@ -381,6 +381,48 @@ TEST_F(Mixer, ChunkSizeNeverChangesTheOutputWhileNoRampRuns)
     EXPECT_EQ(g_voices[63].sample, nullptr);  // the sample without a loop ended on the way
 }
 
+TEST_F(Mixer, TheToolsAvx2LoopGivesTheSameBlocksAsTheSse2Loops)
+{
+    if (!mixer_use_avx2(false)) GTEST_SKIP() << "no AVX2 on this CPU";
+    TestSample fwd(ramp_data(300, -9000, 61), 2, 40, 250);
+    TestSample pong(ramp_data(200, 8000, -77), 4, 30, 90);
+    TestSample tiny(ramp_data(5, 20000, -3000), 4, 1, 3);
+    TestSample once(ramp_data(1500, -15000, 19));
+    TestSample full(std::vector<int16_t>(64, -32768), 2, 0, 64);
+    auto setup = [&] {
+        reset_voices();
+        steady_voice(0, &fwd.s, 3, 0x12345678u, 1, 0x5EADBEEFu, 128, 40);
+        steady_voice(5, &pong.s, 31, 0x9ABCDEF1u, 0, 0xBB000001u, 64, 128);       // ping-pong, below 1
+        steady_voice(17, &pong.s, 80, 0x40000000u, 3, 0x10000000u, 10, 100, 2);   // backward, above 3
+        steady_voice(33, &tiny.s, 2, 0x00000001u, 2, 0x3C00F00Du, 90, 90);        // a boundary every frame or two
+        steady_voice(40, &once.s, 0, 0, 0, 0xC0000001u, 128, 128);               // ends on the way
+        steady_voice(41, &full.s, 0, 0xFFFFFFFFu, 0, 0xFFFFFFFFu, 128, 128);     // full scale, weights near 1
+        Voice* r = steady_voice(62, &fwd.s, 100, 0x80000000u, 0, 0x7FFFFFFFu, 128, 0);
+        r->level_left = 0;  // a ramp, then fixed gains
+        steady_voice(63, &pong.s, 50, 0, 7, 0xFFFFFFFEu, 77, 33, 2);              // many reflections
+    };
+    // Offsets of 0..3 frames from a 32-byte boundary, and chunks that start and end anywhere in a group.
+    const int total = 1900;
+    for (int offset = 0; offset < 4; offset++) {
+        for (int chunk : {5, 8, 13, 884}) {
+            std::vector<float> memory[2];
+            float* block[2];
+            Voice after[2][VOICE_COUNT];
+            for (int wide = 0; wide < 2; wide++) {
+                mixer_use_avx2(wide != 0);
+                setup();
+                memory[wide].assign(2 * total + 16, 0.0f);
+                block[wide] = reinterpret_cast<float*>((reinterpret_cast<uintptr_t>(memory[wide].data()) + 31) & ~uintptr_t(31)) + 2 * offset;
+                for (int done = 0; done < total; done += chunk) mix_voices(block[wide] + 2 * done, std::min(chunk, total - done));
+                memcpy(after[wide], g_voices, sizeof after[wide]);
+            }
+            mixer_use_avx2(false);
+            EXPECT_EQ(memcmp(block[0], block[1], 2 * total * sizeof(float)), 0) << "offset " << offset << " chunk " << chunk;
+            EXPECT_EQ(memcmp(after[0], after[1], sizeof after[0]), 0) << "offset " << offset << " chunk " << chunk;
+        }
+    }
+}
+
 TEST(Pcm16, RoundsTiesToEvenAndClamps)
 {
     struct Case { float in; int16_t out; } cases[] = {

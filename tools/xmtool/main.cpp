@@ -3,9 +3,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "assets/assets.h"
 #include "module/stream.h"
@@ -41,38 +43,38 @@ const char* xmtool_module_name(const char* file) { return file ? file : "(embedd
 
 PlayerState* xmtool_load(const char* file)
 {
-    std::vector<uint8_t> image;
+    const uint8_t* image = nullptr;  // the file mapped read-only: no copy, no zero-filled buffer
+    size_t image_size = 0;
     if (file) {
         struct stat st;
-        if (stat(file, &st) == 0 && !S_ISREG(st.st_mode)) {
+        if (stat(file, &st) == 0 && !S_ISREG(st.st_mode)) {  // before open: a FIFO would block it
             fprintf(stderr, "xmtool: %s: not a regular file\n", file);
             return nullptr;
         }
-        FILE* f = fopen(file, "rb");
-        if (!f) {
+        int fd = open(file, O_RDONLY);
+        if (fd < 0) {
             fprintf(stderr, "xmtool: %s: cannot open: %s\n", file, strerror(errno));
             return nullptr;
         }
-        // Size first, then one read: a module may be many megabytes.
-        long size = -1;
-        if (fseek(f, 0, SEEK_END) == 0) size = ftell(f);
-        if (size > 0x7FFFFFFF) {
-            fclose(f);
+        bool bad = fstat(fd, &st) != 0 || !S_ISREG(st.st_mode);
+        if (!bad && st.st_size > 0x7FFFFFFF) {
+            close(fd);
             fprintf(stderr, "xmtool: %s: larger than 2 GB\n", file);
             return nullptr;
         }
-        bool bad = size < 0 || fseek(f, 0, SEEK_SET) != 0;
-        if (!bad) {
-            image.resize(static_cast<size_t>(size));
-            bad = fread(image.data(), 1, image.size(), f) != image.size();
+        if (!bad && st.st_size > 0) {
+            void* map = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+            if (map == MAP_FAILED) bad = true;
+            else image = static_cast<const uint8_t*>(map), image_size = static_cast<size_t>(st.st_size);
         }
-        fclose(f);
+        close(fd);
         if (bad) {
             fprintf(stderr, "xmtool: %s: cannot read\n", file);
             return nullptr;
         }
-        g_toolImage = image.data();
-        g_toolImageSize = static_cast<int32_t>(image.size());
+        static const uint8_t empty[1] = {0};
+        g_toolImage = image ? image : empty;
+        g_toolImageSize = static_cast<int32_t>(image_size);
         set_module_io(open_tool_image, memory_close, memory_read, memory_seek, memory_tell);
     } else {
         if (ModuleDataSize() == 0) {
@@ -87,6 +89,7 @@ PlayerState* xmtool_load(const char* file)
                 xm_last_error()[0] ? xm_last_error() : "cannot open the module stream");
     }
     g_toolImage = nullptr;  // the loader keeps nothing of the image
+    if (image) munmap(const_cast<uint8_t*>(image), image_size);
     return player;
 }
 

@@ -11,6 +11,7 @@
 
 #include "player/player.h"
 #include "audio/audio.h"
+#include "audio/mixer.h"
 #include "tools/xmtool/song_clock.h"
 #include "tools/xmtool/xmtool.h"
 
@@ -121,6 +122,9 @@ int xmtool_render(int argc, char** argv)
         player_free(p);
         return 1;
     }
+    // Few large writes: with stdio's default buffer the writes' system calls cost a tenth of a render.
+    static char buffer[1 << 20];
+    setvbuf(out, buffer, _IOFBF, sizeof buffer);
     uint8_t header[44];
     if (!raw) {
         wav_header(header, static_cast<int32_t>(rate), 0);
@@ -134,6 +138,7 @@ int xmtool_render(int argc, char** argv)
         return 1;
     }
     song_clock_start(p);
+    mixer_use_avx2(true);  // same samples as the program's SSE2 loops, fewer instructions
     // Loops are counted by the tick clock; an hour is the limit of a render by loops alone.
     int64_t limit = seconds ? seconds * rate : 3600 * rate;
     bool tty = isatty(2);
