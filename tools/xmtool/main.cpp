@@ -31,12 +31,6 @@ static void usage(FILE* out)
             "Bad arguments give exit status 2. Output formats: tools/xmtool/README.md.\n");
 }
 
-// The image xmtool_load hands to the memory stream callbacks.
-static const uint8_t* g_toolImage;
-static int32_t g_toolImageSize;
-
-static void* open_tool_image(const void*) { return memory_open_image(g_toolImage, g_toolImageSize); }
-
 const char* xmtool_module_name(const char* file) { return file ? file : "(embedded)"; }
 
 PlayerState* xmtool_load(const char* file)
@@ -71,9 +65,7 @@ PlayerState* xmtool_load(const char* file)
             fprintf(stderr, "xmtool: %s: cannot read\n", file);
             return nullptr;
         }
-        g_toolImage = image.data();
-        g_toolImageSize = static_cast<int32_t>(image.size());
-        set_module_io(open_tool_image, memory_close, memory_read, memory_seek, memory_tell);
+        memory_serve_image(image.data(), static_cast<int32_t>(image.size()));
     } else {
         if (ModuleDataSize() == 0) {
             fprintf(stderr, "xmtool: (embedded): the program embeds no module yet\n");
@@ -86,7 +78,6 @@ PlayerState* xmtool_load(const char* file)
         fprintf(stderr, "xmtool: %s: %s\n", xmtool_module_name(file),
                 xm_last_error()[0] ? xm_last_error() : "cannot open the module stream");
     }
-    g_toolImage = nullptr;  // the loader keeps nothing of the image
     return player;
 }
 
