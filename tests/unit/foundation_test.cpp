@@ -71,6 +71,8 @@ TEST(Heap, BlocksAreZeroWithZeroMarginsAndCounted)
     MemFree(p);
     MemFree(zero);
     EXPECT_EQ(MemLiveBlocks(), before);
+    // Natively a request that cannot be met ends the process as a failure, so no test passes by it.
+    EXPECT_EXIT(MemAlloc(SIZE_MAX), testing::ExitedWithCode(1), "heap exhausted");
 }
 
 TEST(Math, FloatToIntRoundsHalfToEven)
