@@ -11,6 +11,25 @@
 
 namespace {
 
+// Before any test has touched them (each test runs in a process of its own, and this one first in
+// a run of the whole program): the state at load, which FadeReset restores.
+TEST(FadeAtLoad, BlackAndWaitingForTheFirstClosingFrame)
+{
+    for (int pass = 0; pass < 2; pass++) {
+        EXPECT_EQ(g_fadeLevel, 1.0f);
+        EXPECT_EQ(g_openingDone, 0);
+        EXPECT_EQ(g_showEnded, 0);
+        EXPECT_EQ(g_volumeCapture, 1);
+        EXPECT_EQ(g_savedVolume, 0);
+        for (FadeVertex& v : g_fadeOverlay) {
+            EXPECT_EQ(v.colour, 0u);
+            v.colour = 0x7F000000u;  // some alpha
+        }
+        g_fadeLevel = 0.5f, g_openingDone = g_showEnded = 1, g_volumeCapture = 0, g_savedVolume = 7;
+        FadeReset();
+    }
+}
+
 class Fade : public ::testing::Test {
 protected:
     PlayerState player = {};

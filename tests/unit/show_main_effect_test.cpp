@@ -1,6 +1,7 @@
 // The main effect's numbers: camera, matrices, globe mesh, particle ring, rainbow lines.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "gfx/math.h"
@@ -63,15 +64,32 @@ TEST(ShowCamera, ViewMatrixKeepsTheUnnormalisedBasis)
     EXPECT_NEAR(camera.view.m[3][2], 412.3106f, 1e-3);
 }
 
+TEST(ShowCamera, VectorsAndTheIdentity)
+{
+    Vec3 v = {2.0f, 3.0f, 6.0f}, a = {1.0f, 2.0f, 3.0f}, b = {4.0f, 5.0f, 6.0f};
+    EXPECT_EQ(Vec3Length(&v), 7.0f);
+    Vec3Normalize(&v);
+    EXPECT_FLOAT_EQ(v.x, 2.0f / 7.0f);
+    EXPECT_FLOAT_EQ(v.y, 3.0f / 7.0f);
+    EXPECT_FLOAT_EQ(v.z, 6.0f / 7.0f);
+    Vec3Cross(&a, &a, &b);  // (2 6 - 3 5, 3 4 - 1 6, 1 5 - 2 4), written over an input
+    EXPECT_EQ(a.x, -3.0f);
+    EXPECT_EQ(a.y, 6.0f);
+    EXPECT_EQ(a.z, -3.0f);
+    for (int r = 0; r < 4; r++)
+        for (int c = 0; c < 4; c++) EXPECT_EQ(g_identityMatrix.m[r][c], r == c ? 1.0f : 0.0f);
+}
+
 TEST(ShowCamera, MatrixMultiplyMayWriteOverEitherInput)
 {
+    // Times twice a permutation that moves column k to column k + 1: every entry of a, doubled,
+    // one column to the right (the last wrapping round to the first).
     Matrix4 a = {{{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12}, {13, 14, 15, 16}}};
-    Matrix4 b = {{{2, 0, 0, 1}, {0, 3, 0, 0}, {1, 0, 1, 0}, {0, 0, 0, 1}}};
+    Matrix4 b = {{{0, 2, 0, 0}, {0, 0, 2, 0}, {0, 0, 0, 2}, {2, 0, 0, 0}}};
     Matrix4 expected;
     MatrixMultiply(&expected, &a, &b);
-    EXPECT_EQ(expected.m[0][0], 5.0f);   // 1*2 + 3*1
-    EXPECT_EQ(expected.m[0][3], 5.0f);   // 1*1 + 4*1
-    EXPECT_EQ(expected.m[3][1], 42.0f);  // 14*3
+    for (int r = 0; r < 4; r++)
+        for (int c = 0; c < 4; c++) EXPECT_EQ(expected.m[r][(c + 1) % 4], 2.0f * a.m[r][c]) << r << c;
 
     Matrix4 left = a, right = b;
     MatrixMultiply(&left, &left, &b);
@@ -125,6 +143,14 @@ TEST(ShowGlobe, FirstBandRunsFromThePoleAndPastAFullTurn)
         EXPECT_EQ(a.v, 0.0f);
         EXPECT_EQ(b.v, 0.03125f);
     }
+    // Every vertex on the sphere of radius 50; band i maps rows i/32 .. (i + 1)/32 of the image,
+    // column j at u = j/15.
+    for (int i = 0; i < kGlobeVertices; i++) {
+        const MeshVertex& p = mesh[i];
+        ASSERT_NEAR(std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z), 50.0, 1e-3) << i;
+        ASSERT_EQ(p.v, (i / 32 + i % 2) / 32.0f) << i;
+        ASSERT_FLOAT_EQ(p.u, (i % 32) / 2 / 15.0f) << i;
+    }
     // The last segment goes a little past the seam (6.3253 rad), not back to it.
     EXPECT_GT(mesh[31].x, 0.1f);
     // Band 15 ends at the south pole, and only the upper half of the image is used.
@@ -148,10 +174,12 @@ TEST(ShowRing, PointsComeFromTheGeneratorInAFixedOrder)
         ASSERT_GE(r, 99.999);
         ASSERT_LE(r, 200.001);
     }
-    EXPECT_EQ(sprites[3].u, 1.0f);
-    EXPECT_EQ(sprites[3].v, 1.0f);
-    EXPECT_EQ(sprites[2].u, 0.0f);
-    EXPECT_EQ(sprites[2047].rhw, 1.0f);
+    for (int i = 0; i < kRingVertices; i++) {  // corners left-top, right-top, left-bottom, right-bottom
+        ASSERT_EQ(sprites[i].u, static_cast<float>(i & 1)) << i;
+        ASSERT_EQ(sprites[i].v, static_cast<float>(i >> 1 & 1)) << i;
+        ASSERT_EQ(sprites[i].z, 1.0f) << i;
+        ASSERT_EQ(sprites[i].rhw, 1.0f) << i;
+    }
 
     uint16_t indices[kRingIndices];
     BuildRingIndices(indices);
@@ -161,20 +189,19 @@ TEST(ShowRing, PointsComeFromTheGeneratorInAFixedOrder)
 
 TEST(ShowRing, ProjectionDividesByZAndTakesDepthFromW)
 {
-    // A matrix whose third and fourth columns differ, so swapping Z and W would show.
-    Matrix4 m = {{{2, 0, 0, 0}, {0, 4, 0, 0}, {0, 0, 1, 1}, {6, 8, 10, 5}}};
+    // A matrix without zeros, whose third and fourth columns differ (swapping Z and W would show).
+    Matrix4 m = {{{2, 1, 2, 2}, {-1, -1, 3, 3}, {0, 0, 1, 1}, {4, 7, 10, 5}}};
     RingPoint points[kRingSprites] = {};
-    points[0] = {3.0f, -1.0f};
+    points[0] = {3.0f, -2.0f};
     static TexturedVertex out[kRingVertices];
     ProjectRing(&m, points, out);
-    // X = 12, Y = 4, Z = 10, W = 5: k = 0.1, centre (81.2, 419.6), depth 0.8, half side 150.
-    EXPECT_FLOAT_EQ(out[0].x, 81.2f - 150.0f);
-    EXPECT_FLOAT_EQ(out[0].y, 419.6f - 150.0f);
-    EXPECT_FLOAT_EQ(out[3].x, 81.2f + 150.0f);
-    EXPECT_FLOAT_EQ(out[3].y, 419.6f + 150.0f);
-    EXPECT_FLOAT_EQ(out[1].x, out[3].x);
-    EXPECT_FLOAT_EQ(out[1].y, out[0].y);
-    for (int c = 0; c < 4; c++) EXPECT_FLOAT_EQ(out[c].z, 0.8f);
+    // X = 6 + 2 + 4 = 12, Y = 3 + 2 + 7 = 12, Z = 6 - 6 + 10 = 10, W = 6 - 6 + 5 = 5: k = 0.1,
+    // centre (81.2, 418.8), depth 1 - 1/5 = 0.8, half side 150; corners as the sprite's u and v.
+    for (int c = 0; c < 4; c++) {
+        EXPECT_FLOAT_EQ(out[c].x, 81.2f + (c & 1 ? 150.0f : -150.0f)) << c;
+        EXPECT_FLOAT_EQ(out[c].y, 418.8f + (c & 2 ? 150.0f : -150.0f)) << c;
+        EXPECT_FLOAT_EQ(out[c].z, 0.8f) << c;
+    }
 
     // With the show's own camera the globe's centre projects to the middle of the corner.
     Camera camera = ShowCamera();
@@ -195,7 +222,16 @@ TEST(ShowLines, RainbowTableAsListed)
     EXPECT_EQ(g_rainbow[9], 0x00FF30u);
     EXPECT_EQ(g_rainbow[17], 0x3F00FFu);
     EXPECT_EQ(g_rainbow[23], 0xFF003Fu);
-    for (uint32_t c : g_rainbow) EXPECT_EQ(c >> 24, 0u);
+    // Fully saturated hues: one channel full, one off, the third a step of the wheel.
+    for (uint32_t c : g_rainbow) {
+        const uint32_t ch[3] = {c >> 16, c >> 8 & 0xFF, c & 0xFF};
+        const uint32_t hi = std::max({ch[0], ch[1], ch[2]}), lo = std::min({ch[0], ch[1], ch[2]});
+        const uint32_t mid = ch[0] + ch[1] + ch[2] - hi - lo;
+        EXPECT_EQ(c >> 24, 0u);
+        EXPECT_EQ(hi, 0xFFu) << std::hex << c;
+        EXPECT_EQ(lo, 0u) << std::hex << c;
+        EXPECT_TRUE(mid == 0 || mid == 0x30 || mid == 0x3F || mid == 0x7F || mid == 0xBF || mid == 0xFF) << std::hex << c;
+    }
 }
 
 TEST(ShowLines, ScrollWrapsSeveralStepsInOneLongFrame)

@@ -38,7 +38,7 @@ TEST(ShowTitleCard, FadesInFromOneToTwoSecondsAndOutAfterFive)
         {5.5f, true, 128},
         {5.9f, true, 25},    // 6 - 5.9f = 0.09999990: 25.49998
     };
-    EXPECT_EQ(g_titleQuadTemplate[0].colour, 0u);
+    for (const QuadVertex& v : g_titleQuadTemplate) EXPECT_EQ(v.colour, 0u);
     for (const auto& c : cases) {
         uint32_t colour = 0x12345678;
         EXPECT_EQ(TitleCardFade(c.t, &colour), c.written) << c.t;
@@ -78,6 +78,13 @@ TEST(ShowSlideshow, CrossFadeAlphaAndTheSkippedAdvance)
         EXPECT_EQ(s.crossFade, c.fading_after) << c.t;
     }
 
+    // The timer drops by 7 only once past 7.0.
+    SlideshowState w = {6.5f, 0, 3};
+    SlideshowAdvance(&w, 0.5f);
+    EXPECT_EQ(w.timer, 7.0f);
+    SlideshowAdvance(&w, 0.25f);
+    EXPECT_EQ(w.timer, 0.25f);
+
     // A frame from below 3.0 to past 7.0 skips the advance: same slide, same cross-fade again.
     SlideshowState s = {2.5f, 1, 6};
     SlideshowLevel(&s);
@@ -93,6 +100,11 @@ TEST(ShowEndSequence, GlidesHoldsDarkensAndQuits)
 {
     QuadVertex quad[4];
     std::memcpy(quad, g_slideQuadTemplate, sizeof quad);
+    for (int i = 0; i < 4; i++) {  // x 32..288, y 112..368, no colour until the card's own
+        EXPECT_EQ(quad[i].x, i & 1 ? 288.0f : 32.0f);
+        EXPECT_EQ(quad[i].y, i & 2 ? 368.0f : 112.0f);
+        EXPECT_EQ(quad[i].colour, 0u);
+    }
     uint32_t colour = 0;
 
     EXPECT_EQ(EndCardLook(0.0f, &colour, quad), kEndArrival);
