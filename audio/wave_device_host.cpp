@@ -14,6 +14,8 @@ static std::atomic<uint32_t> g_host_position{0};  // bytes "played", set by test
 static std::atomic<int32_t>  g_host_fail_every{0}; // tests: every n-th position read fails; 0: none
 static std::atomic<int32_t>  g_host_reads{0};      // position reads asked for, failed ones included
 static std::thread           g_host_thread;
+static uint32_t              g_host_prepared;     // bytes of the buffer prepared, 0 when none
+static bool                  g_host_playing;      // written and not reset since
 
 bool wave_device_open(int32_t rate)
 {
@@ -33,16 +35,17 @@ bool wave_device_is_open()
     return g_host_open;
 }
 
-void wave_device_prepare(void* buffer, uint32_t bytes) {}
+void wave_device_prepare(void* buffer, uint32_t bytes) { g_host_prepared = bytes; }
 
 void wave_device_write()
 {
     g_host_position.store(0, std::memory_order_relaxed);
+    g_host_playing = true;
 }
 
-void wave_device_reset() {}
+void wave_device_reset() { g_host_playing = false; }
 
-void wave_device_unprepare() {}
+void wave_device_unprepare() { g_host_prepared = 0; }
 
 bool wave_device_position_bytes(uint32_t* bytes)
 {
@@ -95,3 +98,6 @@ int32_t wave_device_host_position_reads()
 {
     return g_host_reads.load(std::memory_order_acquire);
 }
+
+uint32_t wave_device_host_prepared_bytes() { return g_host_prepared; }
+bool     wave_device_host_playing() { return g_host_playing; }

@@ -7,3 +7,5 @@ int32_t wave_device_host_open_calls();                   // successful and faile
 void    wave_device_host_fail_open(bool fail);           // the next opens find no device
 void    wave_device_host_fail_position(int32_t every);  // every n-th position read fails (0: none)
 int32_t wave_device_host_position_reads();               // position reads so far, failed ones included
+uint32_t wave_device_host_prepared_bytes();             // the buffer prepared, 0 when none
+bool    wave_device_host_playing();                      // written, and not reset since

@@ -204,6 +204,19 @@ TEST_F(Mixer, ForwardStepsOfManyLoopLengthsWrapIntoTheLoop)
     }
 }
 
+TEST_F(Mixer, LoopsOfOneFrameHoldThatFrame)
+{
+    for (int32_t type : {2, 4}) {
+        reset_voices();
+        TestSample smp(ramp_data(8, 100, 10), type, 5, 1);  // the loop is frame 5, 150
+        Voice* v = steady_voice(0, &smp.s, 5, 0, 1, 0, 255, 255);
+        float block[2 * 4] = {};
+        mix_voices(block, 4);
+        EXPECT_EQ(v->sample, &smp.s) << type;
+        for (int i = 0; i < 4; i++) EXPECT_NEAR(block[2 * i], 150.0f, 0.01f) << type << " " << i;
+    }
+}
+
 TEST_F(Mixer, ReflectionOntoLoopStartZeroReadsTheZeroMarginBeforeTheData)
 {
     TestSample smp(std::vector<int16_t>(50, 1000), 4, 0, 50);

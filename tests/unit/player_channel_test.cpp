@@ -2,6 +2,7 @@
 // the commands that change how a note starts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "audio/voice.h"
@@ -52,6 +53,38 @@ TEST(Envelope, TwoPointsFallInTenStepsAndAreDoneAtTheEleventh)
     }
     EXPECT_EQ(volume, (std::vector<int>{64, 57, 51, 44, 38, 32, 25, 19, 12, 6, 0, 0, 0}));
     EXPECT_EQ(done, (std::vector<int>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1}));
+    // The next note with the instrument runs the finished envelope again from its first point.
+    m.set(0, 1, 0, 49, i);
+    volume = Trace(m, 5, [](ChannelState& c) { return c.envelope_volume; });
+    EXPECT_EQ(volume, (std::vector<int>{0, 0, 0, 64, 57}));
+}
+
+// A loop from point 1 to point 2 of (0, 64) (2, 32) (4, 0), by hand: 64 48 32 16, then back at
+// point 1 (tick 2 of the envelope) every two ticks. The loop needs its flag and a start that
+// names a point. The panning envelope steps the same way.
+TEST(Envelope, LoopsNeedTheirFlagAndAStartThatNamesAPoint)
+{
+    const struct { uint8_t type, loop_start; std::vector<int> want; } cases[] = {
+        {1 | 4, 1, {64, 48, 32, 16, 32, 16, 32, 16}},
+        {1, 1, {64, 48, 32, 16, 0, 0, 0, 0}},
+        {1 | 4, 3, {64, 48, 32, 16, 0, 0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        for (bool panning : {false, true}) {
+            TestModule m(1, {4}, 16);
+            Instrument& inst = m.instrument(m.add_instrument());
+            const EnvelopePoint points[] = {{0, 64}, {2, 32}, {4, 0}};
+            std::copy(points, points + 3, panning ? inst.panning_points : inst.volume_points);
+            (panning ? inst.panning_point_count : inst.volume_point_count) = 3;
+            (panning ? inst.panning_type : inst.volume_type) = c.type;
+            (panning ? inst.panning_loop_start : inst.volume_loop_start) = c.loop_start;
+            (panning ? inst.panning_loop_end : inst.volume_loop_end) = 2;
+            m.set(0, 0, 0, 49, 1);
+            m.start();
+            std::vector<int> got = Trace(m, 8, [&](ChannelState& ch) { return panning ? ch.envelope_panning : ch.envelope_volume; });
+            EXPECT_EQ(got, c.want) << int(c.type) << " " << int(c.loop_start) << " " << panning;
+        }
+    }
 }
 
 TEST(Envelope, SustainHoldsUntilKeyOffThenTheNextSegmentAndTheFadeoutRun)
@@ -98,18 +131,23 @@ TEST(AutoVibrato, SweepGrowsLinearlyOverItsTicks)
 TEST(AutoVibrato, WaveformsAndAnUndefinedType)
 {
     // (type, phase) -> w x depth 64 >> 6 = w
-    const int cases[][3] = {{0, 64, 64}, {0, 192, -64}, {0, 0, 0}, {1, 127, 64}, {1, 128, -64},
-                            {2, 0, 0}, {2, 127, -64}, {2, 128, 64}, {3, 0, 0}, {3, 128, 64},
-                            {3, 129, -64}, {7, 64, 0}};
-    for (auto& c : cases) {
-        Instrument inst{};
-        inst.vibrato_type = static_cast<uint8_t>(c[0]);
-        inst.vibrato_depth = 64;
-        ChannelState ch{};
-        ch.vibrato_position = c[1];
-        auto_vibrato(&ch, &inst);
-        EXPECT_EQ(ch.period_offset, c[2]) << "type " << c[0] << " phase " << c[1];
-        EXPECT_TRUE(ch.update_flags & UPDATE_FREQUENCY);
+    // The phase then moves on by the rate (200), modulo 256.
+    const int cases[][4] = {{0, 64, 64, 8}, {0, 192, -64, 136}, {0, 0, 0, 200}, {1, 127, 64, 71},
+                            {1, 128, -64, 72}, {2, 0, 0, 200}, {2, 127, -64, 71}, {2, 128, 64, 72},
+                            {3, 0, 0, 200}, {3, 128, 64, 72}, {3, 129, -64, 73}, {7, 64, 0, 8}, {1, 55, 64, 255}};
+    for (int pass = 0; pass < 2; pass++) {  // the second finds the sine's values kept
+        for (auto& c : cases) {
+            Instrument inst{};
+            inst.vibrato_type = static_cast<uint8_t>(c[0]);
+            inst.vibrato_depth = 64;
+            inst.vibrato_rate = 200;
+            ChannelState ch{};
+            ch.vibrato_position = c[1];
+            auto_vibrato(&ch, &inst);
+            EXPECT_EQ(ch.period_offset, c[2]) << "type " << c[0] << " phase " << c[1];
+            EXPECT_EQ(ch.vibrato_position, c[3]) << "type " << c[0] << " phase " << c[1];
+            EXPECT_TRUE(ch.update_flags & UPDATE_FREQUENCY);
+        }
     }
 }
 
@@ -151,6 +189,7 @@ TEST(VolumeColumn, SlideAtSpeed11LowersBy110StoppingAtZero)
     m.start();
     std::vector<int> volume = Trace(m, 11, [](ChannelState& c) { return c.volume; });
     EXPECT_EQ(volume, (std::vector<int>{54, 44, 34, 24, 14, 4, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Ch(0).voice->volume, 0);  // and the voice is silent too
 }
 
 TEST(VolumeColumn, RowAndTickActions)
@@ -170,9 +209,11 @@ TEST(VolumeColumn, RowAndTickActions)
         m.tick();
         EXPECT_EQ(Ch(0).volume, c.volume_row) << std::hex << int(c.v);
         EXPECT_EQ(Ch(0).panning, c.panning_row) << std::hex << int(c.v);
+        EXPECT_EQ(Ch(0).voice->panning, c.panning_row) << std::hex << int(c.v);  // heard at once
         m.tick();
         EXPECT_EQ(Ch(0).volume, c.volume_tick) << std::hex << int(c.v);
         EXPECT_EQ(Ch(0).panning, c.panning_tick) << std::hex << int(c.v);
+        EXPECT_EQ(Ch(0).voice->panning, c.panning_tick) << std::hex << int(c.v);
     }
 }
 
@@ -265,6 +306,24 @@ TEST(Notes, InstrumentWithoutSampleAndKeysBeyondTheKeymapStaySilent)
     EXPECT_EQ(Ch(1).voice->sample, nullptr);
     m.tick();
     EXPECT_EQ(Ch(0).key, 50);
+}
+
+// Linear periods: 7680 - 64 x key - finetune / 2, so C-4 (note 49) is 4608, a semitone is 64 and
+// a finetune of -128 (a semitone down) adds 64.
+TEST(Notes, FinetuneAndRelativeNoteMoveTheLinearPeriod)
+{
+    const int cases[][4] = {{49, 0, 0, 4608}, {49, -128, 0, 4672}, {49, 127, 0, 4545}, {49, -16, 0, 4616},
+                            {49, 0, 12, 3840}, {61, 0, -12, 4608}};
+    for (auto& c : cases) {
+        TestModule m(1, {1}, 1);
+        int i = m.add_instrument();
+        m.sample_of(i).finetune = static_cast<int8_t>(c[1]);
+        m.sample_of(i).relative_note = static_cast<int8_t>(c[2]);
+        m.set(0, 0, 0, static_cast<uint8_t>(c[0]), i);
+        m.start();
+        m.tick();
+        EXPECT_EQ(Ch(0).period, c[3]) << c[0] << " " << c[1] << " " << c[2];
+    }
 }
 
 TEST(Notes, WithoutTheLinearTableAKeyGetsTheAmigaPeriodOfTheSamePitch)

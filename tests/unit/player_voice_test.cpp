@@ -96,7 +96,7 @@ TEST_F(VoiceUpdate, FrequencyAndStep)
     Update(UPDATE_FREQUENCY);
     EXPECT_EQ(g_voices[3].frequency, 66904);
     EXPECT_EQ(g_voices[3].step, 1);
-    EXPECT_EQ(g_voices[3].step_fraction, static_cast<uint32_t>((uint64_t(66904 - 44100) << 32) / 44100));
+    EXPECT_EQ(g_voices[3].step_fraction, 2220916875u);  // 22804 / 44100 = 0.51709750... of 2^32
 }
 
 TEST_F(VoiceUpdate, BelowHundredHertzTheStepIsThatOf100Hz)
@@ -106,7 +106,7 @@ TEST_F(VoiceUpdate, BelowHundredHertzTheStepIsThatOf100Hz)
     Update(UPDATE_FREQUENCY);
     EXPECT_EQ(g_voices[3].frequency, 65);
     EXPECT_EQ(g_voices[3].step, 0);
-    EXPECT_EQ(g_voices[3].step_fraction, static_cast<uint32_t>((uint64_t(100) << 32) / 44100));
+    EXPECT_EQ(g_voices[3].step_fraction, 9739154u);  // 100 / 44100 = 0.0022675737 of 2^32
 }
 
 TEST_F(VoiceUpdate, ZeroPeriodLeavesFrequencyAndStepAlone)

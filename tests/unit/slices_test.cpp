@@ -131,6 +131,9 @@ TEST_F(Slices, TicksFallBetweenChunksAndElapsedTimeIsRoundedPerChunk)
     EXPECT_EQ(first[2 * 200 + 1], 392);
     audio_render_end();
     EXPECT_EQ(audio_render_next(&frames), nullptr);
+    g_voices[40].sample = &g_tone;  // left over from the first rendering: a second starts afresh
+    ASSERT_TRUE(audio_render_begin(&player, 44100));
+    EXPECT_EQ(g_voices[40].sample, nullptr);
 }
 
 TEST_F(Slices, PositionFollowsTheDeviceAcrossTheWrapOf32Bits)
@@ -190,6 +193,8 @@ TEST_F(Slices, StartPreFillsTheRingAndTheThreadFollowsTheDevice)
     EXPECT_EQ(audio_get_row(nullptr), 0);
     EXPECT_EQ(g_ring[2 * 200], 392);
     EXPECT_EQ(g_ring[2 * (88400 - 1)], 392);
+    EXPECT_EQ(wave_device_host_prepared_bytes(), 88400u * 4);  // the whole ring, 16-bit stereo
+    EXPECT_TRUE(wave_device_host_playing());
 
     const int32_t heard_at_3 = g_slice_positions[3].elapsed_ms;
     // The device enters slice 3: the thread renders slices 0, 1 and 2 again, and no more.
@@ -200,6 +205,8 @@ TEST_F(Slices, StartPreFillsTheRingAndTheThreadFollowsTheDevice)
     EXPECT_EQ(player.elapsed_ms, 2005 + 60);             // three more slices of 20.045 ms
     EXPECT_TRUE(audio_stop(&player));
     EXPECT_EQ(g_thread_exited.load(), 1);
+    EXPECT_FALSE(wave_device_host_playing());  // the device lets go of the ring before it is freed
+    EXPECT_EQ(wave_device_host_prepared_bytes(), 0u);
     EXPECT_EQ(g_ring, nullptr);
     EXPECT_EQ(audio_get_time_ms(&player), 0);
 }
@@ -278,13 +285,15 @@ TEST_F(Slices, StartAndStopInEveryOrderTheProgramUses)
     audio_close();
     EXPECT_FALSE(wave_device_is_open());
 
-    // Close while playing stops the playback first.
-    ASSERT_TRUE(audio_open(22050, 0));
-    ASSERT_TRUE(audio_start(&player));
-    EXPECT_EQ(player.samples_per_tick, 441);
-    EXPECT_FALSE(audio_render_begin(&player, 44100));  // not while a device is open
-    audio_close();
-    EXPECT_EQ(g_audio_player, nullptr);
+    // Close, or open again, while playing stops the playback first.
+    for (int reopen = 0; reopen < 2; reopen++) {
+        ASSERT_TRUE(audio_open(22050, 0));
+        ASSERT_TRUE(audio_start(&player));
+        EXPECT_EQ(player.samples_per_tick, 441);
+        EXPECT_FALSE(audio_render_begin(&player, 44100));  // not while a device is open
+        if (reopen) EXPECT_TRUE(audio_open(44100, 0)); else audio_close();
+        EXPECT_EQ(g_audio_player, nullptr) << reopen;
+    }
 }
 
 }  // namespace

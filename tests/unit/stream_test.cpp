@@ -66,13 +66,28 @@ TEST(ModuleIo, IncompleteSetsFailEveryOpen)
     stream_close(s);
     EXPECT_EQ(MemLiveBlocks(), before);
 
-    set_module_io(memory_open, memory_close, nullptr, memory_seek, memory_tell);
-    EXPECT_FALSE(module_io_ready());
+    // A set that lacks any one member is no set at all.
+    const ModuleIo incomplete[] = {
+        {nullptr, memory_close, memory_read, memory_seek, memory_tell},
+        {memory_open, nullptr, memory_read, memory_seek, memory_tell},
+        {memory_open, memory_close, nullptr, memory_seek, memory_tell},
+        {memory_open, memory_close, memory_read, nullptr, memory_tell},
+        {memory_open, memory_close, memory_read, memory_seek, nullptr},
+    };
+    for (int32_t registered = 1; registered >= 0; registered--) {
+        // The null stream is harmless everywhere, with a set of callbacks or without.
+        stream_close(nullptr);
+        EXPECT_EQ(stream_read(magic, 4, nullptr), 0);
+        EXPECT_EQ(stream_tell(nullptr), 0);
+        stream_seek(nullptr, 4, 0);
+        for (const ModuleIo& io : incomplete) {
+            set_module_io(io.open, io.close, io.read, io.seek, io.tell);
+            EXPECT_FALSE(module_io_ready()) << "member " << &io - incomplete;
+            EXPECT_EQ(stream_open(nullptr), nullptr);
+        }
+    }
+    // A complete set whose open fails: no stream, and nothing left allocated.
+    set_module_io([](const void*) -> void* { return nullptr; }, memory_close, memory_read, memory_seek, memory_tell);
     EXPECT_EQ(stream_open(nullptr), nullptr);
     EXPECT_EQ(MemLiveBlocks(), before);
-    // The null stream is harmless everywhere.
-    stream_close(nullptr);
-    EXPECT_EQ(stream_read(magic, 4, nullptr), 0);
-    EXPECT_EQ(stream_tell(nullptr), 0);
-    stream_seek(nullptr, 4, 0);
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/audio.h"
 #include "module/stream.h"
 #include "module/xm_loader.h"
 #include "player/player.h"
@@ -312,18 +313,28 @@ TEST_F(XmLoader, UnpackedAndEmptyPatterns)
 
 TEST_F(XmLoader, EnvelopesAreSwitchedOffOrClampedWhenThePointsCannotCarryThem)
 {
-    xmw::Module m = OneSample(Ramp(8, 10));
-    xmw::Instrument& ins = m.instruments[0];
-    ins.volume = {{{0, 64}}, 0, 0, 0, 0x07};                        // one point: off
-    ins.panning = {{{0, 0}, {4, 64}, {9, 32}}, 7, 3, 200, 0x07};   // indices past the last point
-    PlayerState* p = LoadOk(m);
-    ASSERT_NE(p, nullptr);
-    const Instrument& got = p->instruments[0];
-    EXPECT_EQ(got.volume_type, 0);
-    EXPECT_EQ(got.panning_type, 7);
-    EXPECT_EQ(got.panning_sustain, 2);
-    EXPECT_EQ(got.panning_loop_start, 2);
-    EXPECT_EQ(got.panning_loop_end, 2);
+    // Fewer than two points switch an envelope off; indices past the last point are cut to it.
+    const struct { xmw::Envelope env; uint8_t type, sustain, loop_start, loop_end; } cases[] = {
+        {{{}, 5, 5, 5, 0x07}, 0, 0, 0, 0},
+        {{{{0, 64}}, 0, 0, 0, 0x07}, 0, 0, 0, 0},
+        {{{{0, 0}, {4, 64}}, 7, 1, 200, 0x07}, 7, 1, 1, 1},
+        {{{{0, 0}, {4, 64}, {9, 32}}, 7, 3, 200, 0x07}, 7, 2, 2, 2},
+    };
+    for (const auto& c : cases) {
+        for (bool panning : {false, true}) {
+            xmw::Module m = OneSample(Ramp(8, 10));
+            (panning ? m.instruments[0].panning : m.instruments[0].volume) = c.env;
+            if (player_) player_free(player_);
+            ASSERT_NE(LoadOk(m), nullptr);
+            const Instrument& got = player_->instruments[0];
+            const uint8_t seen[] = {panning ? got.panning_type : got.volume_type,
+                                    panning ? got.panning_sustain : got.volume_sustain,
+                                    panning ? got.panning_loop_start : got.volume_loop_start,
+                                    panning ? got.panning_loop_end : got.volume_loop_end};
+            const uint8_t want[] = {c.type, c.sustain, c.loop_start, c.loop_end};
+            for (int i = 0; i < 4; i++) EXPECT_EQ(seen[i], want[i]) << c.env.points.size() << " " << panning << " " << i;
+        }
+    }
 }
 
 TEST_F(XmLoader, RestartBeyondTheSongRestartsAtTheFirstEntry)
@@ -381,6 +392,12 @@ TEST_F(XmLoader, TheEmbeddedModuleLoads)
     player_ = player_load(nullptr, nullptr);
     ASSERT_NE(player_, nullptr) << xm_last_error();
     EXPECT_GE(player_->channel_count, 1);
+    // Freeing a module that is playing stops the playback first; the fixture checks for leaks.
+    ASSERT_TRUE(audio_open(44100, 0));
+    ASSERT_TRUE(audio_start(player_));
+    EXPECT_TRUE(player_free(player_));
+    player_ = nullptr;
+    audio_close();
 }
 
 TEST_F(XmLoader, FreeAndFailedOpens)

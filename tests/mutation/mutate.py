@@ -1,0 +1,257 @@
+"""Mutation testing of the portable core: one small change at a time, rebuilt and run against the
+native unit tests in private copies of the tree (build/mutation/wN), never in the tree itself."""
+import argparse, glob, os, random, re, shutil, signal, subprocess, sys, threading, time
+from concurrent.futures import ThreadPoolExecutor
+STOP, LIVE = threading.Event(), set()
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+HERE = os.path.join(ROOT, 'tests', 'mutation')
+WORK = os.path.join(ROOT, 'build', 'mutation')
+FOLDERS = ['module', 'player', 'audio', 'gfx', 'show', 'shell']
+# Operators are only taken with a space on each side, which leaves out templates, pointers and
+# references (this code writes `T* p`, `a < b`).
+SWAPS = {'<': '<=', '<=': '<', '>': '>=', '>=': '>', '==': '!=', '!=': '==', '+': '-', '-': '+',
+         '*': '/', '/': '*', '%': '*', '&&': '||', '||': '&&', '<<': '>>', '>>': '<<', '&': '|',
+         '|': '&', '^': '|', '+=': '-=', '-=': '+=', '*=': '/=', '/=': '*=', '|=': '&=', '&=': '|=',
+         '<<=': '>>=', '>>=': '<<='}
+OP = re.compile(r'(?<= )(' + '|'.join(sorted(map(re.escape, SWAPS), key=len, reverse=True)) + r')(?= )')
+INT = re.compile(r'(?<![\w.])(0[xX][0-9a-fA-F]+|\d+)([uUlL]*)(?![\w.])')
+COND = re.compile(r'\b(if|while) \(')
+ASSIGN = re.compile(r'^\s*(\*?[\w.\[\]>()+-]*[\w\]]\s*([-+*/|&^]|<<|>>)?=(?!=)|\+\+\w|--\w|[\w.\[\]>-]+(\+\+|--);)')
+CALL = re.compile(r'^\s*[\w.:\[\]>-]+\(.*\);\s*$')
+
+
+def portable_files():
+    out = []
+    for d in FOLDERS[:5]:
+        for f in sorted(glob.glob(os.path.join(ROOT, d, '*.cpp'))):
+            if not re.search(r'_(win32|d3d8|host)\.cpp$', f):
+                out.append(os.path.relpath(f, ROOT))
+    return out + ['shell/frame_clock.cpp']
+
+
+def code_only(text):
+    """The text with comments and string and character literals blanked out, same length."""
+    out, i, n = list(text), 0, len(text)
+    while i < n:
+        c = text[i]
+        if text.startswith('//', i):
+            while i < n and text[i] != '\n': out[i] = ' '; i += 1
+        elif text.startswith('/*', i):
+            j = text.find('*/', i + 2); j = n if j < 0 else j + 2
+            for k in range(i, j):
+                if text[k] != '\n': out[k] = ' '
+            i = j
+        elif c in '"\'':
+            j = i + 1
+            while j < n and text[j] != c: j += 2 if text[j] == '\\' else 1
+            for k in range(i, min(j + 1, n)): out[k] = ' '
+            i = j + 1
+        else:
+            i += 1
+    return ''.join(out)
+
+
+def close_paren(s, i):
+    depth = 0
+    for j in range(i, len(s)):
+        depth += {'(': 1, ')': -1}.get(s[j], 0)
+        if depth == 0: return j
+    return -1
+
+
+def mutants(path):
+    """(line number, original line, mutated line) for every mutant of one file."""
+    lines = open(os.path.join(ROOT, path)).read().split('\n')
+    code = code_only('\n'.join(lines)).split('\n')
+    out, prev = [], ';'
+    for no, (src, c) in enumerate(zip(lines, code), 1):
+        if c.lstrip().startswith('#') or 'static_assert' in c or not c.strip():
+            continue
+        edits = [(m.start(1), m.end(1), SWAPS[m.group(1)]) for m in OP.finditer(c)]
+        edits += [(m.start(1), m.end(1), (hex if m.group(1)[:2].lower() == '0x' else str)(int(m.group(1), 0) + 1))
+                  for m in INT.finditer(c)]
+        for m in COND.finditer(c):
+            j = close_paren(c, m.end() - 1)
+            if j > 0: edits.append((m.end(), j, '!(' + src[m.end():j] + ')'))
+        for a, b, rep in edits:
+            out.append((no, src, src[:a] + rep + src[b:]))
+        s = c.strip()
+        if (s.endswith(';') and not s.startswith('return') and prev[-1:] in ';{}):'
+                and c.count('(') == c.count(')') and (ASSIGN.match(c) or CALL.match(c))):
+            out.append((no, src, src[:len(src) - len(src.lstrip())] + ';'))
+        prev = s or prev
+    return out
+
+
+def key(path, orig, mut):
+    return '%s: %s -> %s' % (path, orig.strip(), mut.strip())
+
+
+def read_list(name):
+    """Lines `file: original -> mutated  # note` of equivalent.txt or faults.txt, as (key, note)."""
+    out = []
+    for line in open(os.path.join(HERE, name)):
+        if line.strip() and not line.startswith('#'):
+            k, _, note = line.rstrip('\n').rpartition('  # ')
+            out.append((k.strip(), note.strip()))
+    return out
+
+
+class Worker:
+    def __init__(self, n):
+        self.dir = os.path.join(WORK, 'w%d' % n)
+        self.build = os.path.join(self.dir, 'build')
+        self.limit = None
+
+    def prepare(self):
+        # Only what differs is copied, and it gets a new time, so ninja sees it.
+        files = set(subprocess.run(['git', '-C', ROOT, 'ls-files', '-co', '--exclude-standard'], check=True,
+                                   capture_output=True, text=True).stdout.split('\n')) - {''}
+        for f in files:
+            src, dst = os.path.join(ROOT, f), os.path.join(self.dir, f)
+            if not os.path.isfile(src) or os.path.islink(src): continue
+            data = open(src, 'rb').read()
+            if not os.path.isfile(dst) or open(dst, 'rb').read() != data:
+                os.makedirs(os.path.dirname(dst), exist_ok=True)
+                open(dst, 'wb').write(data); shutil.copymode(src, dst)
+        for d, _, names in os.walk(self.dir):
+            if d == self.build or d.startswith(self.build + os.sep): continue
+            for n in names:
+                if os.path.relpath(os.path.join(d, n), self.dir) not in files: os.remove(os.path.join(d, n))
+        if not os.path.exists(os.path.join(self.build, 'build.ninja')):
+            # The native preset's compiler and build type; -g and Google Benchmark left out (same code, faster).
+            subprocess.run(['cmake', '-S', self.dir, '-B', self.build, '-G', 'Ninja', '-DCMAKE_BUILD_TYPE=RelWithDebInfo',
+                            '-DCMAKE_CXX_COMPILER=g++', '-DCMAKE_C_COMPILER=gcc', '-DQE_BENCH=OFF',
+                            '-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -DNDEBUG', '-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=gold'],
+                           check=True, stdout=subprocess.DEVNULL)
+        if self.make() != 0: sys.exit('mutation: the clean tree does not build in ' + self.dir)
+        start = time.time()
+        if self.test(3600) != 0: sys.exit('mutation: the clean tree fails its unit tests in ' + self.dir)
+        # Three times a clean run, plus room for the other worker and the machine's other jobs.
+        self.limit = 3 * (time.time() - start) + 30
+
+    def make(self):
+        return subprocess.run(['cmake', '--build', self.build, '-j', '1'], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode
+
+    def test(self, limit):
+        p = subprocess.Popen(['ctest', '--test-dir', self.build, '--stop-on-failure', '-Q'], start_new_session=True,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        LIVE.add(p)
+        try:
+            return p.wait(timeout=limit)
+        except subprocess.TimeoutExpired:
+            os.killpg(p.pid, signal.SIGKILL); p.wait()
+            return None
+        finally:
+            LIVE.discard(p)
+
+    def run(self, path, no, mut):
+        f = os.path.join(self.dir, path)
+        original = open(f).read()
+        lines = original.split('\n'); lines[no - 1] = mut
+        try:
+            with open(f, 'w') as out: out.write('\n'.join(lines))
+            if self.make() != 0: return 'unbuildable'
+            rc = self.test(self.limit)
+            return 'timed out' if rc is None else 'killed' if rc else 'survived'
+        finally:
+            with open(f, 'w') as out: out.write(original)
+
+
+def run_all(jobs, todo, show):
+    """Runs (path, no, orig, mut) mutants on `jobs` workers; returns their outcomes in order."""
+    workers = [Worker(i) for i in range(jobs)]
+    with ThreadPoolExecutor(jobs) as pool: list(pool.map(Worker.prepare, workers))
+    free, lock, results, done = list(workers), threading.Lock(), [None] * len(todo), [0]
+
+    def one(i):
+        if STOP.is_set(): return
+        with lock: w = free.pop()
+        try:
+            results[i] = w.run(todo[i][0], todo[i][1], todo[i][3])
+        finally:
+            with lock:
+                free.append(w); done[0] += 1
+                show('[%d/%d] %-11s %s:%d: %s -> %s' % (done[0], len(todo), results[i], todo[i][0], todo[i][1],
+                                                        todo[i][2].strip(), todo[i][3].strip()))
+    pool = ThreadPoolExecutor(jobs)
+    try:
+        list(pool.map(one, range(len(todo))))
+    except KeyboardInterrupt:  # each worker puts its file back as its build or test ends
+        STOP.set()
+        for p in list(LIVE): os.killpg(p.pid, signal.SIGKILL)
+        pool.shutdown(cancel_futures=True)
+        sys.exit('mutation: interrupted')
+    pool.shutdown()
+    return results
+
+
+def commit():
+    rev = subprocess.run(['git', '-C', ROOT, 'rev-parse', '--short', 'HEAD'], capture_output=True, text=True).stdout.strip()
+    dirty = subprocess.run(['git', '-C', ROOT, 'status', '--porcelain', '--', '*.cpp', '*.h'], capture_output=True, text=True).stdout
+    return rev + (' with uncommitted changes' if dirty else '')
+
+
+def main(argv):
+    ap = argparse.ArgumentParser(prog='tests/mutation/run', description=__doc__)
+    ap.add_argument('files', nargs='*', help='portable sources (default: all of them)')
+    ap.add_argument('--sample', type=int, help='run N mutants drawn at random')
+    ap.add_argument('--seed', type=int, default=1)
+    ap.add_argument('--jobs', type=int, default=2)
+    ap.add_argument('--faults', action='store_true', help='apply the named faults of faults.txt and require each killed')
+    ap.add_argument('--list', action='store_true', help='list the mutants and stop')
+    ap.add_argument('--rerun', action='store_true', help="run only the last run's survivors")
+    a = ap.parse_args(argv)
+    files = a.files or portable_files()
+    for f in files:
+        if not os.path.isfile(os.path.join(ROOT, f)): sys.exit('mutation: no such source file: ' + f)
+    if a.jobs < 1: sys.exit('mutation: --jobs must be at least 1')
+    if a.faults:
+        todo = []
+        for k, name in read_list('faults.txt'):
+            m = re.match(r'(\S+): (.*) -> (.*)$', k)
+            found = m and [n for n, src in enumerate(open(os.path.join(ROOT, m.group(1))).read().split('\n'), 1)
+                           if src.strip() == m.group(2)]
+            if not found: sys.exit('mutation: fault "%s": its line is not in the source' % name)
+            src = open(os.path.join(ROOT, m.group(1))).read().split('\n')[found[0] - 1]
+            todo.append((m.group(1), found[0], src, src[:len(src) - len(src.lstrip())] + m.group(3), name))
+        res = run_all(a.jobs, todo, print)
+        for t, r in zip(todo, res): print('%-11s %s' % (r, t[4]))
+        return 1 if any(r not in ('killed', 'timed out') for r in res) else 0
+    equivalent = {k for k, _ in read_list('equivalent.txt')}
+    all_mutants = [(f, no, o, m) for f in files for no, o, m in mutants(f)]
+    if a.sample:  # drawn before the equivalents are left out, so that a seed keeps naming the same mutants
+        all_mutants = sorted(random.Random(a.seed).sample(all_mutants, min(a.sample, len(all_mutants))))
+    todo = [t for t in all_mutants if key(*t[:1], *t[2:]) not in equivalent]
+    if a.rerun:
+        last = open(os.path.join(HERE, 'last-run.txt')).read().split('survivors:\n')[1].split('\n\n')[0]
+        last = {re.sub(r'^(\S+?):\d+: ', r'\1: ', l) for l in last.split('\n')}
+        todo = [t for t in todo if key(*t[:1], *t[2:]) in last]
+    skipped = len(all_mutants) - len(todo)
+    if a.list:
+        for t in todo: print('%s:%d: %s -> %s' % (t[0], t[1], t[2].strip(), t[3].strip()))
+        return 0
+    start, at = time.time(), commit()
+    res = run_all(a.jobs, todo, print)
+    report = ['# tests/mutation/run %s' % ' '.join(argv), '# at commit %s, %s, %d mutants (%d skipped as equivalent), %.0f min'
+              % (at, time.strftime('%Y-%m-%d %H:%M'), len(todo), skipped, (time.time() - start) / 60), '']
+    groups = {}
+    for t, r in zip(todo, res):
+        for g in (t[0], t[0].split('/')[0] + '/', 'total'):
+            groups.setdefault(g, {}).setdefault(r, 0); groups[g][r] += 1
+    report.append('%-28s %7s %8s %9s %11s %6s' % ('', 'killed', 'survived', 'timed out', 'unbuildable', 'score'))
+    order = sorted(k for k in groups if k.count('/') and not k.endswith('/')) + \
+        [k for k in (d + '/' for d in FOLDERS) if k in groups] + ['total']
+    for g in order:
+        c = groups[g]; k, s, t = c.get('killed', 0), c.get('survived', 0), c.get('timed out', 0)
+        report.append('%-28s %7d %8d %9d %11d %5.1f%%' % (g, k, s, t, c.get('unbuildable', 0),
+                                                         100.0 * (k + t) / max(1, k + s + t)))
+    report += ['', 'survivors:'] + ['%s:%d: %s -> %s' % (t[0], t[1], t[2].strip(), t[3].strip())
+                                    for t, r in zip(todo, res) if r == 'survived']
+    report += ['', 'timed out:'] + ['%s:%d: %s -> %s' % (t[0], t[1], t[2].strip(), t[3].strip())
+                                    for t, r in zip(todo, res) if r == 'timed out']
+    open(os.path.join(HERE, 'last-run.txt'), 'w').write('\n'.join(report) + '\n')
+    print('\n'.join(report))
+    return 0
