@@ -207,7 +207,7 @@ TEST_F(Mixer, ForwardStepsOfManyLoopLengthsWrapIntoTheLoop)
 TEST_F(Mixer, LoopsOfOneFrameHoldThatFrame)
 {
     for (int32_t type : {2, 4}) {
-        reset_voices();
+        voices_reset();
         TestSample smp(ramp_data(8, 100, 10), type, 5, 1);  // the loop is frame 5, 150
         Voice* v = steady_voice(0, &smp.s, 5, 0, 1, 0, 255, 255);
         float block[2 * 4] = {};
