@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "gfx/device.h"
 #include "gfx/math.h"
@@ -67,6 +68,12 @@ float FloatAt(const DrawRecord& d, int vertex, int field)
     float f;
     std::memcpy(&f, d.vertices.data() + vertex * d.stride + field * 4, 4);
     return f;
+}
+
+// A viewport as "x y width height".
+std::string Area(const D3DVIEWPORT8& v)
+{
+    return std::to_string(v.X) + " " + std::to_string(v.Y) + " " + std::to_string(v.Width) + " " + std::to_string(v.Height);
 }
 
 // Whether Direct3D draws every triangle of this strip of pre-transformed vertices under the cull
@@ -163,10 +170,7 @@ TEST_F(ShowEffects, MainEffectBuffersStatesAndViewports)
         EXPECT_EQ(d.fvf, 0x102u);
         EXPECT_EQ(d.texture, globe);
         EXPECT_EQ(d.stream, mesh);
-        EXPECT_EQ(d.viewport.X, 0u);
-        EXPECT_EQ(d.viewport.Y, 360u);
-        EXPECT_EQ(d.viewport.Width, 160u);
-        EXPECT_EQ(d.viewport.Height, 120u);
+        EXPECT_EQ(Area(d.viewport), "0 360 160 120");
         EXPECT_EQ(d.renderState[D3DRS_CULLMODE], DWORD(D3DCULL_CCW));  // the far side hidden
         ExpectLook(d, kSolidBody, "globe");
     }
@@ -178,8 +182,7 @@ TEST_F(ShowEffects, MainEffectBuffersStatesAndViewports)
     EXPECT_EQ(sprites.fvf, 0x104u);
     EXPECT_EQ(sprites.texture, spark);
     EXPECT_EQ(sprites.stream, ring);
-    EXPECT_EQ(sprites.viewport.Y, 0u);
-    EXPECT_EQ(sprites.viewport.Height, 480u);
+    EXPECT_EQ(Area(sprites.viewport), "0 0 640 480");
     ExpectLook(sprites, kAddedLight, "sparks");
     EXPECT_EQ(sprites.renderState[D3DRS_ZENABLE], DWORD(TRUE));        // hidden behind the globe,
     EXPECT_EQ(sprites.renderState[D3DRS_ZWRITEENABLE], DWORD(FALSE));  // never behind each other
@@ -207,8 +210,7 @@ TEST_F(ShowEffects, MainEffectBuffersStatesAndViewports)
     EXPECT_EQ(FloatAt(upper, 0, 0), 640.0f);
     EXPECT_EQ(FloatAt(upper, 1, 1), 59.0f);
 
-    EXPECT_EQ(device_.viewport.Y, 0u);
-    EXPECT_EQ(device_.viewport.Height, 480u);
+    EXPECT_EQ(Area(device_.viewport), "0 0 640 480");
     EXPECT_EQ(device_.Count("Transform 2"), 1);    // view
     EXPECT_EQ(device_.Count("Transform 256"), 1);  // world
     EXPECT_EQ(device_.Count("Transform 3"), 1);    // projection
@@ -261,7 +263,7 @@ TEST_F(ShowEffects, StarfieldCaptionFiltersAndBand)
     EXPECT_TRUE(NoneCulled(cap));
     EXPECT_EQ(FloatAt(cap, 0, 0), 512.0f);
     EXPECT_EQ(FloatAt(cap, 3, 1), 568.0f);
-    EXPECT_EQ(cap.viewport.Height, 480u);
+    EXPECT_EQ(Area(cap.viewport), "0 0 640 480");
 
     const DrawRecord& points = device_.draws[1];
     EXPECT_EQ(points.type, D3DPT_POINTLIST);
@@ -269,18 +271,14 @@ TEST_F(ShowEffects, StarfieldCaptionFiltersAndBand)
     EXPECT_EQ(points.stream, stars);
     EXPECT_EQ(points.texture, nullptr);
     EXPECT_EQ(points.fvf, 0x44u);
-    EXPECT_EQ(points.viewport.X, 0u);
-    EXPECT_EQ(points.viewport.Y, 60u);
-    EXPECT_EQ(points.viewport.Width, 640u);
-    EXPECT_EQ(points.viewport.Height, 360u);
+    EXPECT_EQ(Area(points.viewport), "0 60 640 360");
     ExpectLook(points, kAddedLight, "stars");
     EXPECT_EQ(points.renderState[D3DRS_ZENABLE], DWORD(FALSE));
     // Filters are linear again before the stars, and after the frame the viewport is whole.
     EXPECT_EQ(points.stage0[D3DTSS_MAGFILTER], DWORD(D3DTEXF_LINEAR));
     EXPECT_EQ(points.stage0[D3DTSS_MINFILTER], DWORD(D3DTEXF_LINEAR));
     EXPECT_EQ(points.stage0[D3DTSS_MIPFILTER], DWORD(D3DTEXF_LINEAR));
-    EXPECT_EQ(device_.viewport.Y, 0u);
-    EXPECT_EQ(device_.viewport.Height, 480u);
+    EXPECT_EQ(Area(device_.viewport), "0 0 640 480");
 
     const ColourVertex* v = reinterpret_cast<const ColourVertex*>(stars->bytes.data());
     EXPECT_EQ(v[0].z, 1.0f);
