@@ -64,6 +64,9 @@ TEST(ShowCamera, TheEyeAtTheOriginTheTargetAheadTheWorldsUpTurnedByTheRoll)
         EXPECT_NEAR(view(t, 2), Vec3Length(&toTarget), 1e-2);
         EXPECT_NEAR(std::atan2(view(above, 0), view(above, 1)), camera.roll, 1e-5);
         EXPECT_NEAR(std::hypot(view(above, 0), view(above, 1)), k.scale, 1e-5);
+        // A level step across the line of sight appears at right angles to the up, turned by the roll.
+        const Vec3 across = {e.x + toTarget.y, e.y - toTarget.x, e.z};
+        EXPECT_NEAR(std::atan2(view(across, 0), view(across, 1)), camera.roll + 1.5707963f, 1e-5);  // to the right
     }
 }
 
