@@ -284,6 +284,10 @@ TEST(ShowLines, ColoursRepeatAfterTwentyFourWraps)
     for (int i = 0; i < kLineVertices; i++) EXPECT_EQ(later[i].colour, first[i].colour);
 
     // Lower line: x = 40k + scroll, y 420/421, the second row six colours on.
+    for (int i = 0; i < kLineVertices; i++) {
+        EXPECT_FLOAT_EQ(first[i].x, 40.0f * (i / 2) - 13.0f) << i;
+        EXPECT_EQ(first[i].z + first[i].rhw, 2.0f) << i;  // both 1
+    }
     EXPECT_FLOAT_EQ(first[2].x, 27.0f);
     EXPECT_EQ(first[2].y, 420.0f);
     EXPECT_EQ(first[3].y, 421.0f);

@@ -127,6 +127,7 @@ TEST(ShowEndSequence, GlidesHoldsDarkensAndQuits)
     const struct { float t; EndPhase phase; uint32_t colour; } later[] = {
         {2.0f, kEndHold, 0xFFFFFFFFu}, {6.0f, kEndHold, 0xFFFFFFFFu},
         {6.5f, kEndFade, 0xFF808080u}, {6.9f, kEndFade, 0xFF191919u}  /* 6.9f is 6.9000001: 25.49 */, {7.0f, kEndFade, 0xFF000000u},
+        {3.0f, kEndHold, 0xFFFFFFFFu},  // the hold writes its white, whatever came before
     };
     for (const auto& c : later) {
         EXPECT_EQ(EndCardLook(c.t, &colour, quad), c.phase) << c.t;
