@@ -11,13 +11,6 @@ namespace {
 // the four index bytes 0xE4, 0x1B, 0xB1, 0x4E select these entries, a different order per row.
 const int kIndex[16] = {0, 1, 2, 3, 3, 2, 1, 0, 1, 0, 3, 2, 2, 3, 0, 1};
 
-void MakeBlock(uint8_t block[8], uint16_t c0, uint16_t c1)
-{
-    const uint8_t bytes[8] = {static_cast<uint8_t>(c0), static_cast<uint8_t>(c0 >> 8), static_cast<uint8_t>(c1),
-                              static_cast<uint8_t>(c1 >> 8), 0xE4, 0x1B, 0xB1, 0x4E};
-    for (int i = 0; i < 8; i++) block[i] = bytes[i];
-}
-
 }  // namespace
 
 TEST(Dxt1, PalettesOfBothModes)
@@ -40,8 +33,8 @@ TEST(Dxt1, PalettesOfBothModes)
         {0x4987, 0xA519, 0x7350, 0x0000},   // (9,12,7) under (20,40,25): (14,26,16), black
     };
     for (const Case& c : cases) {
-        uint8_t block[8];
-        MakeBlock(block, c.c0, c.c1);
+        const uint8_t block[8] = {static_cast<uint8_t>(c.c0), static_cast<uint8_t>(c.c0 >> 8), static_cast<uint8_t>(c.c1),
+                                  static_cast<uint8_t>(c.c1 >> 8), 0xE4, 0x1B, 0xB1, 0x4E};
         uint16_t out[4 * 6];
         for (uint16_t& w : out) w = 0xBEEF;
         DecodeDxt1Block(block, out, 6);
