@@ -63,7 +63,7 @@ bool audio_set_rate(int32_t rate)
     return true;
 }
 
-static void reset_voices()
+void voices_reset()
 {
     memset(g_voices, 0, sizeof g_voices);
     for (int32_t i = 0; i < VOICE_COUNT; i++) {
@@ -190,7 +190,7 @@ bool audio_open(int32_t rate, int32_t unused)
     g_output_rate = rate;
     if (!wave_device_open(rate)) return false;
     audio_set_rate(rate);
-    reset_voices();
+    voices_reset();
     return true;
 }
 
@@ -206,7 +206,7 @@ bool audio_start(PlayerState* player)
     audio_stop(player);
     if (!wave_device_is_open()) return false;
     // A second start finds the voices of the earlier playback: clear them as audio_open does.
-    reset_voices();
+    voices_reset();
     player_reset(player);  // the start of the song, channel i on voice i
     g_audio_player = player;
     allocate_buffers();
@@ -280,7 +280,7 @@ bool audio_render_begin(PlayerState* player, int32_t rate)
 {
     if (!player || g_audio_player || wave_device_is_open()) return false;
     if (!audio_set_rate(rate)) return false;
-    reset_voices();
+    voices_reset();
     player_reset(player);  // the start of the song, channel i on voice i
     g_audio_player = player;
     allocate_buffers();

@@ -33,3 +33,6 @@ struct Voice {
 
 enum { VOICE_COUNT = 256, MIXED_VOICES = 64 };
 extern Voice g_voices[VOICE_COUNT];  // the mixer visits slots 0..63
+
+// Every slot silent, its index its own number, step 1: the table as audio_open leaves it (audio/output.cpp).
+void voices_reset();

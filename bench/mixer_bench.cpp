@@ -41,8 +41,7 @@ void make_samples()
 void setup_voices(int count)
 {
     make_samples();
-    memset(g_voices, 0, sizeof g_voices);
-    for (int i = 0; i < VOICE_COUNT; i++) g_voices[i].index = i, g_voices[i].step = 1;
+    voices_reset();
     for (int i = 0; i < count; i++) {
         Voice* v = &g_voices[i];
         uint64_t step = 0x80000000ull + static_cast<uint64_t>(i) * 0x05F3A1B7ull;  // 0.5 .. 2.0

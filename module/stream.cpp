@@ -71,6 +71,18 @@ void* memory_open_image(const uint8_t* data, int32_t size)
     return m;
 }
 
+static const uint8_t* g_servedImage;  // what memory_serve_image registered
+static int32_t        g_servedSize;   // bytes
+
+static void* memory_open_served(const void*) { return memory_open_image(g_servedImage, g_servedSize); }
+
+void memory_serve_image(const uint8_t* data, int32_t size)
+{
+    g_servedImage = data;
+    g_servedSize = size;
+    set_module_io(memory_open_served, memory_close, memory_read, memory_seek, memory_tell);
+}
+
 void* memory_open(const void* name)
 {
     return memory_open_image(g_moduleData, ModuleDataSize());

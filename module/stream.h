@@ -47,3 +47,6 @@ int32_t memory_tell(void* handle);
 // The same callbacks over any image (tools and tests): memory_open_image gives a handle that the
 // other memory_* callbacks accept; memory_close frees it.
 void*   memory_open_image(const uint8_t* data, int32_t size);
+// Registers the memory callbacks with an open that serves this image (tools and tests); the image
+// must outlive the opens, and the stream reads nothing of it after player_load has returned.
+void    memory_serve_image(const uint8_t* data, int32_t size);

@@ -16,4 +16,5 @@ int32_t MemLiveBlocks();                        // blocks allocated and not yet 
 // Platform boundary.
 void* HeapBlockAlloc(size_t bytes);             // zero-filled block, or null when the heap is exhausted
 void  HeapBlockFree(void* block);
-[[noreturn]] void HeapExhausted();              // ends the process at once with exit code 0
+[[noreturn]] void HeapExhausted();              // ends the process at once: exit code 0 (the program),
+                                                // 1 with a message (native tools and tests)

@@ -15,11 +15,6 @@
 #include "shell/heap.h"
 #include "tests/fuzz/fuzz_check.h"
 
-static const uint8_t* g_input;
-static int32_t g_inputSize;
-
-static void* open_input(const void*) { return memory_open_image(g_input, g_inputSize); }
-
 // The module's own samples, sorted: a voice must play one of them.
 static std::vector<const Sample*> g_owned;
 
@@ -53,18 +48,12 @@ static void check_voices(const PlayerState* p)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size > 0x7FFFFFFF) return 0;
-    g_input = data;
-    g_inputSize = static_cast<int32_t>(size);
-    set_module_io(open_input, memory_close, memory_read, memory_seek, memory_tell);
+    memory_serve_image(data, static_cast<int32_t>(size));
     PlayerState* p = player_load(nullptr, nullptr);
     if (!p) return 0;
 
     g_output_rate = 44100;
-    for (int i = 0; i < VOICE_COUNT; i++) {
-        g_voices[i] = Voice{};
-        g_voices[i].index = i;
-        g_voices[i].step = 1;
-    }
+    voices_reset();
     player_reset(p);
     collect_samples(p);
     // The song twice over (the second pass starts from the state the first left behind), at most

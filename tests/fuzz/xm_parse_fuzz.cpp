@@ -11,11 +11,6 @@
 #include "shell/heap.h"
 #include "tests/fuzz/fuzz_check.h"
 
-static const uint8_t* g_input;
-static int32_t g_inputSize;
-
-static void* open_input(const void*) { return memory_open_image(g_input, g_inputSize); }
-
 static volatile int32_t g_sink;
 
 // Plain PCM for the inputs that take the sample provider's path.
@@ -70,9 +65,7 @@ static void check_module(const PlayerState* p)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size > 0x7FFFFFFF) return 0;
-    g_input = data;
-    g_inputSize = static_cast<int32_t>(size);
-    set_module_io(open_input, memory_close, memory_read, memory_seek, memory_tell);
+    memory_serve_image(data, static_cast<int32_t>(size));
     const int32_t before = MemLiveBlocks();
 
     PlayerState* player = static_cast<PlayerState*>(MemCalloc(1, sizeof(PlayerState)));

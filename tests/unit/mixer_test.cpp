@@ -38,17 +38,6 @@ struct TestSample {
     ~TestSample() { MemFree(s.data); }
 };
 
-void reset_voices()
-{
-    memset(g_voices, 0, sizeof g_voices);
-    for (int i = 0; i < VOICE_COUNT; i++) {
-        g_voices[i].index = i;
-        g_voices[i].step = 1;
-    }
-    g_ramp_frames = 128;
-    g_ramp_scale = 1.0f / 128.0f;
-}
-
 // A voice already at its gains: no ramp runs.
 Voice* steady_voice(int slot, Sample* s, int32_t pos, uint32_t frac, int32_t step, uint32_t step_frac,
                     int32_t left = 128, int32_t right = 128, int32_t direction = 1)
@@ -67,13 +56,6 @@ Voice* steady_voice(int slot, Sample* s, int32_t pos, uint32_t frac, int32_t ste
     return v;
 }
 
-// The resampled value as the mixer forms it, in single precision.
-float frame_value(const int16_t* data, int32_t pos, uint32_t frac)
-{
-    float w = static_cast<float>(static_cast<int32_t>(frac >> 1)) * (1.0f / 2147483648.0f);
-    return w * static_cast<float>(data[pos + 1] - data[pos]) + static_cast<float>(data[pos]);
-}
-
 std::vector<int16_t> ramp_data(int n, int from, int by)
 {
     std::vector<int16_t> d(n);
@@ -83,7 +65,12 @@ std::vector<int16_t> ramp_data(int n, int from, int by)
 
 class Mixer : public ::testing::Test {
 protected:
-    void SetUp() override { reset_voices(); }
+    void SetUp() override
+    {
+        voices_reset();
+        g_ramp_frames = 128;  // 44100 Hz
+        g_ramp_scale = 1.0f / 128.0f;
+    }
 };
 
 TEST_F(Mixer, NothingHappensForZeroFramesOrSilentVoices)
@@ -144,17 +131,18 @@ TEST_F(Mixer, PingPongReflectsTwoToTheMinus32Inside)
         int32_t want_pos;
         uint32_t want_frac;
         int32_t want_direction;
+        float value;  // data[i] = 10 i, gain 1: 1490 and the guard 1490; 1000 + 0.25 x 10
     } cases[] = {
-        {"at the end, 149.5 forward", 149, kHalf, 1, 149, 0x7FFFFFFFu, 2},
-        {"at the start, 100.25 backward", 100, 0x40000000u, 2, 100, 0xBFFFFFFFu, 1},
+        {"at the end, 149.5 forward", 149, kHalf, 1, 149, 0x7FFFFFFFu, 2, 1490.0f},
+        {"at the start, 100.25 backward", 100, 0x40000000u, 2, 100, 0xBFFFFFFFu, 1, 1002.5f},
     };
     for (const Case& c : cases) {
-        reset_voices();
+        voices_reset();
         TestSample smp(ramp_data(150, 0, 10), 4, 100, 50);
         Voice* v = steady_voice(0, &smp.s, c.pos, c.frac, 1, 0, 255, 255, c.direction);
         float block[2] = {};
         mix_voices(block, 1);
-        EXPECT_EQ(block[0], frame_value(smp.s.data, c.pos, c.frac)) << c.what;
+        EXPECT_EQ(block[0], c.value) << c.what;
         EXPECT_EQ(v->position, c.want_pos) << c.what;
         EXPECT_EQ(v->position_fraction, c.want_frac) << c.what;
         EXPECT_EQ(v->direction, c.want_direction) << c.what;
@@ -185,7 +173,7 @@ TEST_F(Mixer, PingPongStepsOfManyLoopLengthsReflectAsOftenAsNeeded)
         {11, 0x00000003u, 1, 30000, 0x00000001u},
     };
     for (const Case& c : cases) {
-        reset_voices();
+        voices_reset();
         TestSample smp(std::vector<int16_t>(16, 500), 4, 10, 3);
         Voice* v = steady_voice(0, &smp.s, c.pos, c.frac, c.step, c.step_frac, 128, 128, c.direction);
         float block[2] = {};
@@ -205,7 +193,7 @@ TEST_F(Mixer, PingPongStepsOfManyLoopLengthsReflectAsOftenAsNeeded)
 TEST_F(Mixer, ForwardStepsOfManyLoopLengthsWrapIntoTheLoop)
 {
     for (int32_t step : {3, 4, 7, 1000, 1 << 20}) {
-        reset_voices();
+        voices_reset();
         TestSample smp(std::vector<int16_t>(16, 500), 2, 10, 3);
         Voice* v = steady_voice(0, &smp.s, 12, kHalf, step, 0x40000000u);
         float block[2] = {};
@@ -219,7 +207,7 @@ TEST_F(Mixer, ForwardStepsOfManyLoopLengthsWrapIntoTheLoop)
 TEST_F(Mixer, LoopsOfOneFrameHoldThatFrame)
 {
     for (int32_t type : {2, 4}) {
-        reset_voices();
+        voices_reset();
         TestSample smp(ramp_data(8, 100, 10), type, 5, 1);  // the loop is frame 5, 150
         Voice* v = steady_voice(0, &smp.s, 5, 0, 1, 0, 255, 255);
         float block[2 * 4] = {};
@@ -240,23 +228,8 @@ TEST_F(Mixer, ReflectionOntoLoopStartZeroReadsTheZeroMarginBeforeTheData)
     EXPECT_EQ(v->direction, 1);
     mix_voices(block + 2, 1);  // data[-1] (the heap block's zero margin) and data[0]
     EXPECT_EQ(smp.s.data[-1], 0);
-    EXPECT_EQ(block[2], frame_value(smp.s.data, -1, 0xFFFFFFFFu));
     EXPECT_EQ(block[2], 1000.0f);  // weight 1 - 2^-31 rounds to 1 in single precision
 }
-
-// The ramp as the mixer runs it: gains from the stored levels, one step per frame.
-struct RampModel {
-    float gl, gr, sl, sr;
-    RampModel(const Voice& v)
-        : gl(static_cast<float>(v.level_left) * (1.0f / 256.0f) * kInv255),
-          gr(static_cast<float>(v.level_right) * (1.0f / 256.0f) * kInv255),
-          sl(static_cast<float>(v.volume_left - v.level_left / 256) * kInv255 * g_ramp_scale),
-          sr(static_cast<float>(v.volume_right - v.level_right / 256) * kInv255 * g_ramp_scale)
-    {
-        if (v.volume_left == v.level_left / 256) sl = 0.0f;
-        if (v.volume_right == v.level_right / 256) sr = 0.0f;
-    }
-};
 
 TEST_F(Mixer, RampFromSilenceReachesTheTargetsInOneRampLength)
 {
@@ -264,16 +237,12 @@ TEST_F(Mixer, RampFromSilenceReachesTheTargetsInOneRampLength)
     Voice* v = steady_voice(0, &smp.s, 0, 0, 1, 0, 128, 128);
     v->level_left = v->level_right = 0;  // a trigger: levels 0, no ramp yet
     v->ramp_remaining = 0;
-    RampModel m(*v);
     float block[2 * 200] = {};
     mix_voices(block, 200);
-    float gl = m.gl;
+    // From gain 0 to 128/255 in 128 equal steps of 1/255: frame i is 1000 i / 255 (the float sums
+    // stray by far less than 0.01), then 1000 x 128/255 from frame 128 on.
     EXPECT_EQ(block[0], 0.0f);
-    for (int i = 0; i < 128; i++) {
-        ASSERT_EQ(block[2 * i], 1000.0f * gl) << i;
-        gl += m.sl;
-    }
-    EXPECT_NEAR(gl, 128.0f / 255.0f, 1e-6);
+    for (int i = 0; i < 128; i++) ASSERT_NEAR(block[2 * i], 1000.0f * i / 255.0f, 0.01f) << i;
     for (int i = 128; i < 200; i++) ASSERT_EQ(block[2 * i + 1], 1000.0f * (128 * kInv255)) << i;
     EXPECT_EQ(v->level_left, 32768);
     EXPECT_EQ(v->level_right, 32768);
@@ -286,24 +255,23 @@ TEST_F(Mixer, RampSplitAcrossTwoCallsEndsExactlyAtTheTargets)
     TestSample smp(std::vector<int16_t>(1000, 1000), 2, 0, 1000);
     Voice* v = steady_voice(0, &smp.s, 0, 0, 1, 0, 100, 60);
     v->level_left = v->level_right = 0;
-    RampModel first(*v);
     float block[2 * 140] = {};
     mix_voices(block, 100);
-    EXPECT_EQ(v->ramp_remaining, 28);
-    float gl = first.gl + 0.0f, gr = first.gr;
-    for (int i = 0; i < 100; i++) gl += first.sl, gr += first.sr;
-    EXPECT_EQ(v->level_left, static_cast<int32_t>(std::nearbyint(gl * 255.0f * 256.0f)));
-    EXPECT_EQ(v->level_right, static_cast<int32_t>(std::nearbyint(gr * 255.0f * 256.0f)));
-
-    // The second call restarts from the rounded levels with the stored steps.
-    float rl = static_cast<float>(v->level_left) * (1.0f / 256.0f) * kInv255;
-    float sl = v->ramp_step_left;
-    EXPECT_EQ(sl, first.sl);
-    mix_voices(block + 200, 40);
-    for (int i = 0; i < 28; i++) {
-        ASSERT_EQ(block[200 + 2 * i], 1000.0f * rl) << i;
-        rl += sl;
+    // Steps of 100/255 and 60/255 over 128 frames: frame i is 1000 (100 i/128) / 255 on the left,
+    // 1000 (60 i/128) / 255 on the right; after 100 frames the levels (x 256) are 100 x 256 x
+    // 100/128 = 20000 and 60 x 256 x 100/128 = 12000, with 28 frames of the ramp left.
+    for (int i = 0; i < 100; i++) {
+        ASSERT_NEAR(block[2 * i], 1000.0f * (0.78125f * i) / 255.0f, 0.01f) << i;
+        ASSERT_NEAR(block[2 * i + 1], 1000.0f * (0.46875f * i) / 255.0f, 0.01f) << i;
     }
+    EXPECT_EQ(v->ramp_remaining, 28);
+    EXPECT_EQ(v->level_left, 20000);
+    EXPECT_EQ(v->level_right, 12000);
+    EXPECT_FLOAT_EQ(v->ramp_step_left, 100.0f / (255 * 128));
+
+    // The second call goes on from 78.125/255 by the same steps and lands on the targets.
+    mix_voices(block + 200, 40);
+    for (int i = 0; i < 28; i++) ASSERT_NEAR(block[200 + 2 * i], 1000.0f * (78.125f + 0.78125f * i) / 255.0f, 0.01f) << i;
     EXPECT_EQ(block[200 + 2 * 28], 1000.0f * (100 * kInv255));
     EXPECT_EQ(v->level_left, 100 * 256);
     EXPECT_EQ(v->level_right, 60 * 256);
@@ -357,7 +325,7 @@ TEST_F(Mixer, ChunkSizeNeverChangesTheOutputWhileNoRampRuns)
     TestSample tiny(ramp_data(5, 20000, -3000), 4, 1, 3);
     TestSample once(ramp_data(1500, -15000, 19));
     auto setup = [&] {
-        reset_voices();
+        voices_reset();
         steady_voice(0, &fwd.s, 3, 0x12345678u, 1, 0x5EADBEEFu, 128, 40);
         steady_voice(5, &pong.s, 31, 0x9ABCDEF1u, 0, 0xBB000001u, 64, 128);
         steady_voice(33, &tiny.s, 2, 0x00000001u, 2, 0x3C00F00Du, 90, 90);
@@ -390,7 +358,7 @@ TEST_F(Mixer, TheToolsAvx2LoopGivesTheSameBlocksAsTheSse2Loops)
     TestSample once(ramp_data(1500, -15000, 19));
     TestSample full(std::vector<int16_t>(64, -32768), 2, 0, 64);
     auto setup = [&] {
-        reset_voices();
+        voices_reset();
         steady_voice(0, &fwd.s, 3, 0x12345678u, 1, 0x5EADBEEFu, 128, 40);
         steady_voice(5, &pong.s, 31, 0x9ABCDEF1u, 0, 0xBB000001u, 64, 128);       // ping-pong, below 1
         steady_voice(17, &pong.s, 80, 0x40000000u, 3, 0x10000000u, 10, 100, 2);   // backward, above 3
@@ -470,7 +438,7 @@ TEST_F(Mixer, SilentVoicesMoveAsIfTheyWereMixed)
     TestSample pong(ramp_data(200, 8000, -77), 4, 30, 90);
     TestSample once(ramp_data(1500, -15000, 19));
     auto setup = [&](int32_t gain) {
-        reset_voices();
+        voices_reset();
         steady_voice(0, &fwd.s, 3, 0x12345679u, 1, 0x5EADBEEFu, gain, gain);
         steady_voice(5, &pong.s, 31, 0x9ABCDEF1u, 0, 0xBB000001u, gain, gain);
         steady_voice(17, &pong.s, 80, 0x40000000u, 3, 0x10000000u, gain, gain, 2);

@@ -2,26 +2,15 @@
 // the show relies on (a white border on the title card, a black rim round the additive spark).
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "assets/assets.h"
 #include "gfx/dxt1.h"
+#include "support/files.h"
 
 namespace {
-
-std::vector<uint8_t> ReadAsset(const char* name)
-{
-    std::vector<uint8_t> bytes;
-    FILE* f = std::fopen((std::string(QE_SOURCE_DIR "/assets/") + name).c_str(), "rb");
-    if (!f) return bytes;
-    int c;
-    while ((c = std::fgetc(f)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
-    std::fclose(f);
-    return bytes;
-}
 
 uint16_t Word(const uint8_t* p, int i) { return static_cast<uint16_t>(p[2 * i] | p[2 * i + 1] << 8); }
 
@@ -43,7 +32,7 @@ TEST(Pictures, EmbeddedInOrderOneAfterAnother)
     const uint8_t* expected = g_globeImage;
     for (const Item& it : items) {
         SCOPED_TRACE(it.file);
-        std::vector<uint8_t> file = ReadAsset(it.file);
+        std::string file = ReadFileBytes(std::string(QE_SOURCE_DIR "/assets/") + it.file);
         ASSERT_EQ(file.size(), it.size);
         EXPECT_EQ(it.data, expected);
         EXPECT_EQ(0, std::memcmp(it.data, file.data(), it.size));

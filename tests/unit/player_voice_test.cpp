@@ -2,8 +2,6 @@
 // hand-over of a sounding note to the twin voice.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "audio/audio.h"
 #include "audio/voice.h"
 #include "player/channel.h"
@@ -21,8 +19,7 @@ struct VoiceUpdate : ::testing::Test {
     void SetUp() override
     {
         g_output_rate = 44100;
-        std::memset(g_voices, 0, sizeof g_voices);
-        for (int i = 0; i < VOICE_COUNT; i++) g_voices[i].index = i;
+        voices_reset();
         player.flags = 1;
         player.global_volume = 64;
         sample.data = data;

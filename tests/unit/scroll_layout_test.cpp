@@ -63,6 +63,11 @@ TEST(ScrollLayout, BreaksAtTheLastBreakCharacter)
         {"aaaa " + b40 + "\r\n", {"aaaa", "bbbbbbbbb", "bbbbbbbbb", "bbbbbbbbb", "bbbbbbbbb", "bbbb", ""}},
     };
     for (const auto& c : cases) EXPECT_EQ(Layout(c.in).text, c.lines) << c.in;
+    // Each break character on its own; any other character is part of a word.
+    for (char c : {' ', '.', ',', ';', '!', '?'})
+        EXPECT_EQ(Layout(std::string("aaaa") + c + "bbbbbbb\r\n").text, (std::vector<std::string>{"aaaa", "bbbbbbb", ""})) << c;
+    EXPECT_EQ(Layout("aaaa-bbbbbbb\r\n").text, (std::vector<std::string>{"aaaa-bbbb", "bbb", ""}));
+    EXPECT_EQ(Layout("a\x01" "b\r\n").text, (std::vector<std::string>{"a\x01" "b", ""}));  // a control byte is a character
 
     Laid l = Layout("aaaaaaaaa, bb\r\n");
     EXPECT_EQ(l.width[0], 90);

@@ -3,25 +3,13 @@
 // characters so no word is wider than a line).
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "assets/assets.h"
+#include "support/files.h"
 
 namespace {
-
-std::string ReadFile(const char* path)
-{
-    std::string bytes;
-    FILE* f = std::fopen(path, "rb");
-    if (!f) return bytes;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-    std::fclose(f);
-    return bytes;
-}
 
 bool IsBreak(uint8_t c) { return c == ' ' || c == '.' || c == ',' || c == ';' || c == '!' || c == '?'; }
 
@@ -29,7 +17,7 @@ bool IsBreak(uint8_t c) { return c == ' ' || c == '.' || c == ',' || c == ';' ||
 
 TEST(ScrollText, EmbeddedBytesAreTheFileThenZeros)
 {
-    std::string file = ReadFile(QE_SOURCE_DIR "/assets/scroll.txt");
+    std::string file = ReadFileBytes(QE_SOURCE_DIR "/assets/scroll.txt");
     ASSERT_FALSE(file.empty());
     ASSERT_EQ(ScrollTextSize(), static_cast<int32_t>(file.size()));
     EXPECT_EQ(0, std::memcmp(g_scrollText, file.data(), file.size()));

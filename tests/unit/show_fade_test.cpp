@@ -2,6 +2,9 @@
 // byte, when each fade reports completion, and the music's global volume during the closing fade.
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 #include "module/module.h"
 #include "shell/app.h"
 #include "shell/frame_clock.h"
@@ -10,6 +13,20 @@
 #include "show/show_host.h"
 
 namespace {
+
+// Before any test has touched them (each test runs in a process of its own, and this one first in
+// a run of the whole program): the state at load, which FadeReset restores.
+TEST(FadeAtLoad, BlackAndWaitingForTheFirstClosingFrame)
+{
+    for (int pass = 0; pass < 2; pass++) {
+        // level, opening done, show ended, volume still to be saved, saved volume
+        EXPECT_EQ(std::make_tuple(g_fadeLevel, g_openingDone, g_showEnded, g_volumeCapture, g_savedVolume),
+                  std::make_tuple(1.0f, 0, 0, uint8_t{1}, 0));
+        for (FadeVertex& v : g_fadeOverlay) EXPECT_EQ(std::exchange(v.colour, 0x7F000000u), 0u);  // then some alpha
+        g_fadeLevel = 0.5f, g_openingDone = g_showEnded = 1, g_volumeCapture = 0, g_savedVolume = 7;
+        FadeReset();
+    }
+}
 
 class Fade : public ::testing::Test {
 protected:

@@ -1,6 +1,7 @@
 // The main effect's numbers: camera, matrices, globe mesh, particle ring, rainbow lines.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "gfx/math.h"
@@ -31,47 +32,70 @@ TEST(ShowCamera, ViewMatrixKeepsTheUnnormalisedBasis)
     EXPECT_NEAR(Vec3Length(&right), 0.970143f, 1e-5);
     EXPECT_NEAR(Vec3Length(&up), 0.970143f, 1e-5);
     EXPECT_NEAR(Vec3Length(&back), 1.0f, 1e-6);
-    EXPECT_NEAR(right.x, 0.970143f, 1e-5);
-    EXPECT_NEAR(up.y, 0.235294f, 1e-5);
-    EXPECT_NEAR(back.y, -0.970143f, 1e-5);
-    EXPECT_NEAR(up.z, 0.941176f, 1e-5);
+    EXPECT_NEAR(up.y, 0.235294f, 1e-5);  // the rest follows from the view's properties below
 
-    // Against an independent construction: view = inverse(roll x basis with the eye) with its
-    // third column negated. The eye must land on the origin of view space.
-    const float cr = std::cos(0.3f), sr = std::sin(0.3f);
-    const double r0[3] = {0.970143, 0.0, 0.0}, r1[3] = {0.0, 0.235294, 0.941176};
-    const double rows[3][3] = {
-        {cr * r0[0] + sr * r1[0], cr * r0[1] + sr * r1[1], cr * r0[2] + sr * r1[2]},
-        {-sr * r0[0] + cr * r1[0], -sr * r0[1] + cr * r1[1], -sr * r0[2] + cr * r1[2]},
-        {0.0, -0.970143, 0.242536},
-    };
-    for (int r = 0; r < 3; r++) {
-        for (int c = 0; c < 3; c++) {
-            double expected = rows[c][r] * (c == 2 ? -1.0 : 1.0);
-            EXPECT_NEAR(camera.view.m[r][c], expected, 2e-5) << "m" << r + 1 << c + 1;
-        }
-        EXPECT_EQ(camera.view.m[r][3], 0.0f);
-    }
     EXPECT_EQ(camera.view.m[3][3], 1.0f);
-    const float eye[3] = {0.0f, -400.0f, 100.0f};
-    for (int c = 0; c < 3; c++) {
-        float atEye = eye[0] * camera.view.m[0][c] + eye[1] * camera.view.m[1][c] +
-                      eye[2] * camera.view.m[2][c] + camera.view.m[3][c];
-        EXPECT_NEAR(atEye, 0.0f, 1e-3) << "column " << c;
+    for (int r = 0; r < 3; r++) EXPECT_EQ(camera.view.m[r][3], 0.0f);
+}
+
+TEST(ShowCamera, TheEyeAtTheOriginTheTargetAheadTheWorldsUpTurnedByTheRoll)
+{
+    // What a view matrix does, however it is built: the eye goes to the origin; the target lies
+    // straight ahead on +z at its distance (the viewing direction is a unit vector); the world's
+    // up (+z) appears on screen as up turned by the roll, atan2(x, y) = roll, and (the basis left
+    // unnormalised) shortened to 1 - (height / distance)^2: 1 - 100^2/412.31^2 = 16/17 for the
+    // show's camera, 1 - 100^2/135600 = 0.926254 for the other.
+    const struct { Camera camera; float scale; } cases[] = {
+        {ShowCamera(), 16.0f / 17.0f},
+        {{{120.0f, -300.0f, 90.0f}, {20.0f, 40.0f, -10.0f}, 0.0f, {}}, 0.926254f},
+        {{{120.0f, -300.0f, 90.0f}, {20.0f, 40.0f, -10.0f}, -0.7f, {}}, 0.926254f},
+    };
+    for (const auto& k : cases) {
+        Camera camera = k.camera;
+        CameraComputeView(&camera);
+        const Vec3 e = camera.eye, t = camera.target;
+        auto view = [&](const Vec3& p, int c) {
+            return p.x * camera.view.m[0][c] + p.y * camera.view.m[1][c] + p.z * camera.view.m[2][c] + camera.view.m[3][c];
+        };
+        const Vec3 toTarget = {t.x - e.x, t.y - e.y, t.z - e.z}, above = {e.x, e.y, e.z + 1.0f};
+        for (int c = 0; c < 3; c++) EXPECT_NEAR(view(e, c), 0.0f, 1e-3) << "eye, column " << c;
+        EXPECT_NEAR(view(t, 0), 0.0f, 1e-3);
+        EXPECT_NEAR(view(t, 1), 0.0f, 1e-3);
+        EXPECT_NEAR(view(t, 2), Vec3Length(&toTarget), 1e-2);
+        EXPECT_NEAR(std::atan2(view(above, 0), view(above, 1)), camera.roll, 1e-5);
+        EXPECT_NEAR(std::hypot(view(above, 0), view(above, 1)), k.scale, 1e-5);
+        // A level step across the line of sight appears at right angles to the up, turned by the roll.
+        const Vec3 across = {e.x + toTarget.y, e.y - toTarget.x, e.z};
+        EXPECT_NEAR(std::atan2(view(across, 0), view(across, 1)), camera.roll + 1.5707963f, 1e-5);  // to the right
     }
-    // The target lies straight ahead, at the eye's distance times |back|^2 (= 1), on +z.
-    EXPECT_NEAR(camera.view.m[3][2], 412.3106f, 1e-3);
+}
+
+TEST(ShowCamera, VectorsAndTheIdentity)
+{
+    Vec3 v = {2.0f, 3.0f, 6.0f}, a = {1.0f, 2.0f, 3.0f}, b = {4.0f, 5.0f, 6.0f};
+    EXPECT_EQ(Vec3Length(&v), 7.0f);
+    Vec3Normalize(&v);
+    EXPECT_FLOAT_EQ(v.x, 2.0f / 7.0f);
+    EXPECT_FLOAT_EQ(v.y, 3.0f / 7.0f);
+    EXPECT_FLOAT_EQ(v.z, 6.0f / 7.0f);
+    Vec3Cross(&a, &a, &b);  // (2 6 - 3 5, 3 4 - 1 6, 1 5 - 2 4), written over an input
+    EXPECT_EQ(a.x, -3.0f);
+    EXPECT_EQ(a.y, 6.0f);
+    EXPECT_EQ(a.z, -3.0f);
+    for (int r = 0; r < 4; r++)
+        for (int c = 0; c < 4; c++) EXPECT_EQ(g_identityMatrix.m[r][c], r == c ? 1.0f : 0.0f);
 }
 
 TEST(ShowCamera, MatrixMultiplyMayWriteOverEitherInput)
 {
+    // Times twice a permutation that moves column k to column k + 1: every entry of a, doubled,
+    // one column to the right (the last wrapping round to the first).
     Matrix4 a = {{{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12}, {13, 14, 15, 16}}};
-    Matrix4 b = {{{2, 0, 0, 1}, {0, 3, 0, 0}, {1, 0, 1, 0}, {0, 0, 0, 1}}};
+    Matrix4 b = {{{0, 2, 0, 0}, {0, 0, 2, 0}, {0, 0, 0, 2}, {2, 0, 0, 0}}};
     Matrix4 expected;
     MatrixMultiply(&expected, &a, &b);
-    EXPECT_EQ(expected.m[0][0], 5.0f);   // 1*2 + 3*1
-    EXPECT_EQ(expected.m[0][3], 5.0f);   // 1*1 + 4*1
-    EXPECT_EQ(expected.m[3][1], 42.0f);  // 14*3
+    for (int r = 0; r < 4; r++)
+        for (int c = 0; c < 4; c++) EXPECT_EQ(expected.m[r][(c + 1) % 4], 2.0f * a.m[r][c]) << r << c;
 
     Matrix4 left = a, right = b;
     MatrixMultiply(&left, &left, &b);
@@ -121,9 +145,14 @@ TEST(ShowGlobe, FirstBandRunsFromThePoleAndPastAFullTurn)
         EXPECT_NEAR(b.x, ring * std::sin(theta), 1e-4) << j;
         EXPECT_NEAR(b.y, ring * std::cos(theta), 1e-4) << j;
         EXPECT_NEAR(b.z, 49.039264f, 1e-4);
-        EXPECT_FLOAT_EQ(a.u, j / 15.0f);
-        EXPECT_EQ(a.v, 0.0f);
-        EXPECT_EQ(b.v, 0.03125f);
+    }
+    // Every vertex on the sphere of radius 50; band i maps rows i/32 .. (i + 1)/32 of the image,
+    // column j at u = j/15.
+    for (int i = 0; i < kGlobeVertices; i++) {
+        const MeshVertex& p = mesh[i];
+        ASSERT_NEAR(std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z), 50.0, 1e-3) << i;
+        ASSERT_EQ(p.v, (i / 32 + i % 2) / 32.0f) << i;
+        ASSERT_FLOAT_EQ(p.u, (i % 32) / 2 / 15.0f) << i;
     }
     // The last segment goes a little past the seam (6.3253 rad), not back to it.
     EXPECT_GT(mesh[31].x, 0.1f);
@@ -148,10 +177,12 @@ TEST(ShowRing, PointsComeFromTheGeneratorInAFixedOrder)
         ASSERT_GE(r, 99.999);
         ASSERT_LE(r, 200.001);
     }
-    EXPECT_EQ(sprites[3].u, 1.0f);
-    EXPECT_EQ(sprites[3].v, 1.0f);
-    EXPECT_EQ(sprites[2].u, 0.0f);
-    EXPECT_EQ(sprites[2047].rhw, 1.0f);
+    for (int i = 0; i < kRingVertices; i++) {  // corners left-top, right-top, left-bottom, right-bottom
+        ASSERT_EQ(sprites[i].u, static_cast<float>(i & 1)) << i;
+        ASSERT_EQ(sprites[i].v, static_cast<float>(i >> 1 & 1)) << i;
+        ASSERT_EQ(sprites[i].z, 1.0f) << i;
+        ASSERT_EQ(sprites[i].rhw, 1.0f) << i;
+    }
 
     uint16_t indices[kRingIndices];
     BuildRingIndices(indices);
@@ -161,20 +192,19 @@ TEST(ShowRing, PointsComeFromTheGeneratorInAFixedOrder)
 
 TEST(ShowRing, ProjectionDividesByZAndTakesDepthFromW)
 {
-    // A matrix whose third and fourth columns differ, so swapping Z and W would show.
-    Matrix4 m = {{{2, 0, 0, 0}, {0, 4, 0, 0}, {0, 0, 1, 1}, {6, 8, 10, 5}}};
+    // A matrix without zeros, whose third and fourth columns differ (swapping Z and W would show).
+    Matrix4 m = {{{2, 1, 2, 2}, {-1, -1, 3, 3}, {0, 0, 1, 1}, {4, 7, 10, 5}}};
     RingPoint points[kRingSprites] = {};
-    points[0] = {3.0f, -1.0f};
+    points[0] = {3.0f, -2.0f};
     static TexturedVertex out[kRingVertices];
     ProjectRing(&m, points, out);
-    // X = 12, Y = 4, Z = 10, W = 5: k = 0.1, centre (81.2, 419.6), depth 0.8, half side 150.
-    EXPECT_FLOAT_EQ(out[0].x, 81.2f - 150.0f);
-    EXPECT_FLOAT_EQ(out[0].y, 419.6f - 150.0f);
-    EXPECT_FLOAT_EQ(out[3].x, 81.2f + 150.0f);
-    EXPECT_FLOAT_EQ(out[3].y, 419.6f + 150.0f);
-    EXPECT_FLOAT_EQ(out[1].x, out[3].x);
-    EXPECT_FLOAT_EQ(out[1].y, out[0].y);
-    for (int c = 0; c < 4; c++) EXPECT_FLOAT_EQ(out[c].z, 0.8f);
+    // X = 6 + 2 + 4 = 12, Y = 3 + 2 + 7 = 12, Z = 6 - 6 + 10 = 10, W = 6 - 6 + 5 = 5: k = 0.1,
+    // centre (81.2, 418.8), depth 1 - 1/5 = 0.8, half side 150; corners as the sprite's u and v.
+    for (int c = 0; c < 4; c++) {
+        EXPECT_FLOAT_EQ(out[c].x, 81.2f + (c & 1 ? 150.0f : -150.0f)) << c;
+        EXPECT_FLOAT_EQ(out[c].y, 418.8f + (c & 2 ? 150.0f : -150.0f)) << c;
+        EXPECT_FLOAT_EQ(out[c].z, 0.8f) << c;
+    }
 
     // With the show's own camera the globe's centre projects to the middle of the corner.
     Camera camera = ShowCamera();
@@ -195,7 +225,16 @@ TEST(ShowLines, RainbowTableAsListed)
     EXPECT_EQ(g_rainbow[9], 0x00FF30u);
     EXPECT_EQ(g_rainbow[17], 0x3F00FFu);
     EXPECT_EQ(g_rainbow[23], 0xFF003Fu);
-    for (uint32_t c : g_rainbow) EXPECT_EQ(c >> 24, 0u);
+    // Fully saturated hues: one channel full, one off, the third a step of the wheel.
+    for (uint32_t c : g_rainbow) {
+        const uint32_t ch[3] = {c >> 16, c >> 8 & 0xFF, c & 0xFF};
+        const uint32_t hi = std::max({ch[0], ch[1], ch[2]}), lo = std::min({ch[0], ch[1], ch[2]});
+        const uint32_t mid = ch[0] + ch[1] + ch[2] - hi - lo;
+        EXPECT_EQ(c >> 24, 0u);
+        EXPECT_EQ(hi, 0xFFu) << std::hex << c;
+        EXPECT_EQ(lo, 0u) << std::hex << c;
+        EXPECT_TRUE(mid == 0 || mid == 0x30 || mid == 0x3F || mid == 0x7F || mid == 0xBF || mid == 0xFF) << std::hex << c;
+    }
 }
 
 TEST(ShowLines, ScrollWrapsSeveralStepsInOneLongFrame)
@@ -245,6 +284,10 @@ TEST(ShowLines, ColoursRepeatAfterTwentyFourWraps)
     for (int i = 0; i < kLineVertices; i++) EXPECT_EQ(later[i].colour, first[i].colour);
 
     // Lower line: x = 40k + scroll, y 420/421, the second row six colours on.
+    for (int i = 0; i < kLineVertices; i++) {
+        EXPECT_FLOAT_EQ(first[i].x, 40.0f * (i / 2) - 13.0f) << i;
+        EXPECT_EQ(first[i].z + first[i].rhw, 2.0f) << i;  // both 1
+    }
     EXPECT_FLOAT_EQ(first[2].x, 27.0f);
     EXPECT_EQ(first[2].y, 420.0f);
     EXPECT_EQ(first[3].y, 421.0f);

@@ -62,8 +62,10 @@ TEST(ShowStars, ProjectedFromTheDepthBeforeTheMoveAndWrappedToTheFarEnd)
     EXPECT_NEAR(out[1].x, 320.0f + 1000.0f / 2048.0f, 1e-4);  // near the centre
     EXPECT_NEAR(out[2].colour & 0xFF, 1u, 1u);
 
-    // A stall longer than the whole flight still leaves every depth in (0, 2048].
+    // A stall longer than the whole flight still leaves every depth in (0, 2048], where the flight
+    // would have taken it: 1014 - 5000 = -3986 is 110 modulo 2048.
     StarfieldStep(stars, out, 100.0f);
+    EXPECT_EQ(stars[0].depth, 110.0f);
     for (const Star& s : stars) {
         ASSERT_GT(s.depth, 0.0f);
         ASSERT_LE(s.depth, 2048.0f);

@@ -7,26 +7,6 @@
 #include "show/slideshow.h"
 #include "show/title_card.h"
 
-namespace {
-
-// Runs the title card's fade over the given frame times, as its loop does (fade from the timer
-// before the frame's tick, then the timer moves on); returns the colour of each frame drawn.
-std::vector<uint32_t> TitleFrames(const std::vector<float>& frameTimes)
-{
-    std::vector<uint32_t> colours;
-    uint32_t colour = g_titleQuadTemplate[0].colour;
-    float timer = 0.0f;
-    for (float dt : frameTimes) {
-        if (!(timer < kTitleCardSeconds)) break;
-        TitleCardFade(timer, &colour);
-        colours.push_back(colour);
-        timer += dt;
-    }
-    return colours;
-}
-
-}  // namespace
-
 TEST(ShowTitleCard, QuadPutsOneTexelOnOnePixel)
 {
     const QuadVertex* q = g_titleQuadTemplate;
@@ -43,36 +23,27 @@ TEST(ShowTitleCard, QuadPutsOneTexelOnOnePixel)
     EXPECT_EQ(q[3].y, 480.0f);
 }
 
-TEST(ShowTitleCard, HoldsTheLastFadeInFrame)
+TEST(ShowTitleCard, FadesInFromOneToTwoSecondsAndOutAfterFive)
 {
-    // Frames of 0.3 s: timers 0, .3, .6, .9, 1.2, 1.5, 1.8, 2.1 ... The last fade-in frame is at
-    // 1.8 (0.8 x 255 = 204), and that brightness holds until the fade-out.
-    std::vector<float> dts(30, 0.3f);
-    std::vector<uint32_t> c = TitleFrames(dts);
-    EXPECT_EQ(c[3], 0u);                        // 0.9: still black
-    EXPECT_EQ(c[4], GreyAllChannels(51));       // 1.2 -> 0.2 x 255
-    EXPECT_EQ(c[6], GreyAllChannels(204));
-    EXPECT_EQ(c[7], GreyAllChannels(204));      // 2.1: held, not full brightness
-    EXPECT_EQ(c[16], GreyAllChannels(204));     // 4.8
-    EXPECT_NEAR(c[17] & 0xFF, 229.5, 1.0);      // 5.1 after 17 float sums: (6 - t) x 255
-    EXPECT_EQ(c.size(), 20u);                   // the loop ends at 6.0: 0 .. 5.7
-
-    uint32_t colour = 0x12345678;
-    EXPECT_TRUE(TitleCardFade(1.5f, &colour));
-    EXPECT_EQ(colour, GreyAllChannels(128));    // 127.5 to the nearest even
-    EXPECT_FALSE(TitleCardFade(1.0f, &colour)); // the windows are open at both ends
-    EXPECT_FALSE(TitleCardFade(2.0f, &colour));
-    EXPECT_FALSE(TitleCardFade(5.0f, &colour));
-    EXPECT_EQ(colour, GreyAllChannels(128));
-}
-
-TEST(ShowTitleCard, FirstFrameLongerThanTwoSecondsSkipsTheFadeIn)
-{
-    std::vector<uint32_t> c = TitleFrames({2.5f, 1.0f, 1.0f, 0.5f, 0.5f, 0.5f});
-    // Timers 0, 2.5, 3.5, 4.5, 5.0, 5.5: black until the fade-out window, then (6 - t).
-    ASSERT_EQ(c.size(), 6u);
-    for (int i = 0; i < 5; i++) EXPECT_EQ(c[i], 0u) << i;
-    EXPECT_EQ(c[5], GreyAllChannels(128));
+    // Brightness 255 (t - 1) inside (1, 2) and 255 (6 - t) after 5, to the nearest even, in all
+    // four bytes. Elsewhere the colour is left alone: the card holds what the last fade-in frame
+    // reached, and stays at the quad's black when a long first frame skips the fade-in.
+    const struct { float t; bool written; uint32_t grey; } cases[] = {
+        {0.0f, false, 0}, {0.9f, false, 0}, {1.0f, false, 0},
+        {1.2f, true, 51},    // 1.2f - 1 = 0.20000005: 51.00001
+        {1.5f, true, 128},   // 127.5 to the even 128
+        {1.8f, true, 204},   // 0.79999995 x 255 = 203.99999
+        {2.0f, false, 0}, {2.5f, false, 0}, {4.8f, false, 0}, {5.0f, false, 0},
+        {5.1f, true, 230},   // 6 - 5.1f = 0.90000010: 229.50002
+        {5.5f, true, 128},
+        {5.9f, true, 25},    // 6 - 5.9f = 0.09999990: 25.49998
+    };
+    for (const QuadVertex& v : g_titleQuadTemplate) EXPECT_EQ(v.colour, 0u);
+    for (const auto& c : cases) {
+        uint32_t colour = 0x12345678;
+        EXPECT_EQ(TitleCardFade(c.t, &colour), c.written) << c.t;
+        EXPECT_EQ(colour, c.written ? c.grey * 0x01010101u : 0x12345678u) << c.t;
+    }
 }
 
 TEST(ShowSlideshow, OrderOnScreenStartsAtSlideOne)
@@ -93,26 +64,29 @@ TEST(ShowSlideshow, OrderOnScreenStartsAtSlideOne)
 
 TEST(ShowSlideshow, CrossFadeAlphaAndTheSkippedAdvance)
 {
-    const struct { float t; int level; } levels[] = {
-        {0.0f, 0}, {1.0f, 128}, {1.99f, 254}, {2.0f, 255}, {2.5f, 255}, {3.0f, 255},
+    // The next slide fades in at 127.5 t up to 2.0 (with the cross-fade flag raised), is opaque
+    // from 2.0, and from 3.0 on (3.0 itself included) becomes the slide shown, once.
+    const struct { float t; uint8_t fading; int32_t index; int level; int32_t index_after; uint8_t fading_after; } cases[] = {
+        {0.0f, 0, 4, 0, 4, 1},   {1.0f, 0, 4, 128, 4, 1},  // 127.5 to the even 128
+        {1.99f, 1, 4, 254, 4, 1}, {2.0f, 1, 4, 255, 4, 1}, {2.5f, 0, 4, 255, 4, 1},
+        {3.0f, 1, 4, 255, 5, 0},  {3.0f, 0, 4, 255, 4, 0}, {6.9f, 1, 6, 255, 0, 0},
     };
-    for (const auto& c : levels) {
-        SlideshowState s = {c.t, 0, 4};
+    for (const auto& c : cases) {
+        SlideshowState s = {c.t, c.fading, c.index};
         EXPECT_EQ(SlideshowLevel(&s), c.level) << c.t;
+        EXPECT_EQ(s.index, c.index_after) << c.t;
+        EXPECT_EQ(s.crossFade, c.fading_after) << c.t;
     }
 
-    // The first frame at 3.0 or later advances once, and only once.
-    SlideshowState s = {2.9f, 1, 4};
-    SlideshowLevel(&s);
-    SlideshowAdvance(&s, 0.2f);
-    EXPECT_EQ(SlideshowLevel(&s), 255);
-    EXPECT_EQ(s.index, 5);
-    EXPECT_EQ(s.crossFade, 0);
-    SlideshowLevel(&s);
-    EXPECT_EQ(s.index, 5);
+    // The timer drops by 7 only once past 7.0.
+    SlideshowState w = {6.5f, 0, 3};
+    SlideshowAdvance(&w, 0.5f);
+    EXPECT_EQ(w.timer, 7.0f);
+    SlideshowAdvance(&w, 0.25f);
+    EXPECT_EQ(w.timer, 0.25f);
 
     // A frame from below 3.0 to past 7.0 skips the advance: same slide, same cross-fade again.
-    s = {2.5f, 1, 6};
+    SlideshowState s = {2.5f, 1, 6};
     SlideshowLevel(&s);
     SlideshowAdvance(&s, 5.0f);
     EXPECT_FLOAT_EQ(s.timer, 0.5f);
@@ -126,6 +100,11 @@ TEST(ShowEndSequence, GlidesHoldsDarkensAndQuits)
 {
     QuadVertex quad[4];
     std::memcpy(quad, g_slideQuadTemplate, sizeof quad);
+    for (int i = 0; i < 4; i++) {  // x 32..288, y 112..368, no colour until the card's own
+        EXPECT_EQ(quad[i].x, i & 1 ? 288.0f : 32.0f);
+        EXPECT_EQ(quad[i].y, i & 2 ? 368.0f : 112.0f);
+        EXPECT_EQ(quad[i].colour, 0u);
+    }
     uint32_t colour = 0;
 
     EXPECT_EQ(EndCardLook(0.0f, &colour, quad), kEndArrival);
@@ -148,6 +127,7 @@ TEST(ShowEndSequence, GlidesHoldsDarkensAndQuits)
     const struct { float t; EndPhase phase; uint32_t colour; } later[] = {
         {2.0f, kEndHold, 0xFFFFFFFFu}, {6.0f, kEndHold, 0xFFFFFFFFu},
         {6.5f, kEndFade, 0xFF808080u}, {6.9f, kEndFade, 0xFF191919u}  /* 6.9f is 6.9000001: 25.49 */, {7.0f, kEndFade, 0xFF000000u},
+        {3.0f, kEndHold, 0xFFFFFFFFu},  // the hold writes its white, whatever came before
     };
     for (const auto& c : later) {
         EXPECT_EQ(EndCardLook(c.t, &colour, quad), c.phase) << c.t;

@@ -13,20 +13,13 @@
 #include "module/xm_loader.h"
 #include "player/player.h"
 #include "shell/heap.h"
-#include "support/xm_writer.h"
+#include "support/xm_modules.h"
 
 namespace {
 
-const uint8_t* g_image;
-int32_t g_imageSize;
-
-void* OpenImage(const void*) { return memory_open_image(g_image, g_imageSize); }
-
 PlayerState* Load(const std::vector<uint8_t>& image, SampleProvider provider = nullptr)
 {
-    g_image = image.data();
-    g_imageSize = static_cast<int32_t>(image.size());
-    set_module_io(OpenImage, memory_close, memory_read, memory_seek, memory_tell);
+    memory_serve_image(image.data(), static_cast<int32_t>(image.size()));
     return player_load(nullptr, provider);
 }
 
@@ -50,29 +43,6 @@ protected:
     PlayerState* player_ = nullptr;
     std::vector<uint8_t> image_;
 };
-
-xmw::Module OneSample(const xmw::Sample& s)
-{
-    xmw::Module m;
-    m.channels = 2;
-    xmw::Pattern p;
-    p.rows = 4;
-    m.patterns = {p};
-    xmw::Instrument ins;
-    ins.samples = {s};
-    m.instruments = {ins};
-    return m;
-}
-
-xmw::Sample Ramp(int bits, int frames)
-{
-    xmw::Sample s;
-    s.bits = bits;
-    for (int i = 0; i < frames; i++) {
-        s.frames.push_back(static_cast<int16_t>(bits == 16 ? i * 300 - 20000 : (i * 5) % 256 - 128));
-    }
-    return s;
-}
 
 }  // namespace
 
@@ -523,51 +493,6 @@ TEST_F(XmLoader, SeventeenSamplesFailAfterEarlierInstrumentsLoaded)
     EXPECT_NE(std::string(xm_last_error()).find("instrument 3: 17 samples"), std::string::npos) << xm_last_error();
 }
 
-namespace {
-
-// A module at every limit the loader accepts: 32 channels, 256 order entries, 256 patterns of 256
-// rows with every field of every cell set, 128 instruments of 16 looped 16-bit samples each.
-xmw::Module Limits()
-{
-    xmw::Module m;
-    m.channels = 32;
-    for (int i = 0; i < 256; i++) m.orders.push_back(static_cast<uint8_t>(255 - i));
-    m.orders.erase(m.orders.begin());  // the default {0}
-    uint32_t seed = 1;
-    auto next = [&seed](int n) {
-        seed = seed * 1103515245u + 12345u;
-        return static_cast<int>((seed >> 16) % n);
-    };
-    for (int i = 0; i < 256; i++) {
-        xmw::Pattern p;
-        p.rows = 256;
-        p.coding = xmw::Coding::Mixed;
-        p.cells.resize(256 * 32);
-        for (xmw::Cell& c : p.cells) {
-            c = {static_cast<uint8_t>(1 + next(97)), static_cast<uint8_t>(1 + next(128)), static_cast<uint8_t>(1 + next(0x50)),
-                 static_cast<uint8_t>(1 + next(35)), static_cast<uint8_t>(1 + next(255))};
-        }
-        m.patterns.push_back(p);
-    }
-    for (int j = 0; j < 128; j++) {
-        xmw::Instrument ins;
-        ins.volume = {{{0, 64}, {4, 60}, {8, 50}, {12, 40}, {16, 30}, {20, 20}, {24, 10}, {28, 5}, {32, 4}, {36, 3}, {40, 2}, {44, 0}},
-                      3, 2, 9, 0x07};
-        for (int k = 0; k < 16; k++) {
-            xmw::Sample s = Ramp(16, 1000);
-            s.loop = 1 + (k & 1);
-            s.loop_start = 100;
-            s.loop_length = 900;
-            ins.samples.push_back(s);
-            for (int key = k * 6; key < k * 6 + 6; key++) ins.keymap[key] = static_cast<uint8_t>(k);
-        }
-        m.instruments.push_back(ins);
-    }
-    return m;
-}
-
-}  // namespace
-
 TEST_F(XmLoader, AModuleAtEveryLimitLoads)
 {
     const xmw::Module m = Limits();
@@ -587,89 +512,3 @@ TEST_F(XmLoader, AModuleAtEveryLimitLoads)
     EXPECT_EQ(p->instruments[127].volume_point_count, 12);
 }
 
-// Writes the fuzzer's seed modules (and the limits module, for timing) into $QE_WRITE_XM_SEEDS:
-//   QE_WRITE_XM_SEEDS=tests/fuzz/corpus/xm_parse build/native/tests/unit/xm_loader_test --gtest_filter=*Seeds*
-TEST(XmSeeds, WriteSeedsWhenAsked)
-{
-    const char* dir = getenv("QE_WRITE_XM_SEEDS");
-    if (!dir) GTEST_SKIP() << "set QE_WRITE_XM_SEEDS to a directory to write the seeds";
-    const std::string d = std::string(dir) + "/";
-    ASSERT_TRUE(xmw::WriteFile(xmw::Demo(), d + "demo.xm"));
-
-    xmw::Module plain;
-    plain.channels = 2;
-    plain.orders = {0, 1, 0};
-    xmw::Pattern up;
-    up.rows = 4;
-    up.coding = xmw::Coding::Unpacked;
-    up.at(1, 1, 2) = {30, 1, 0x40, 0x0C, 0x20};
-    xmw::Pattern empty;
-    empty.rows = 3;
-    empty.store_empty = true;
-    plain.patterns = {up, empty};
-    xmw::Instrument one;
-    one.samples = {Ramp(8, 12)};
-    plain.instruments = {one};
-    ASSERT_TRUE(xmw::WriteFile(plain, d + "unpacked.xm"));
-
-    xmw::Module missing;
-    missing.channels = 1;
-    missing.orders = {0, 6, 9};
-    missing.patterns.resize(7);
-    for (xmw::Pattern& p : missing.patterns) p.rows = 2;
-    ASSERT_TRUE(xmw::WriteFile(missing, d + "missing_patterns.xm"));
-
-    xmw::Module samples = OneSample(Ramp(16, 40));
-    samples.instruments[0].samples[0].loop = 2;
-    samples.instruments[0].samples[0].loop_start = 30;
-    samples.instruments[0].samples[0].loop_length = 30;  // past the end: clamped
-    xmw::Sample s8 = Ramp(8, 30);
-    s8.loop = 3;
-    s8.loop_start = 4;
-    s8.loop_length = 8;
-    samples.instruments[0].samples.push_back(s8);
-    samples.instruments[0].samples.push_back(xmw::Sample{});
-    ASSERT_TRUE(xmw::WriteFile(samples, d + "samples.xm"));
-
-    xmw::Module env = OneSample(Ramp(8, 8));
-    env.instruments[0].volume = {{{0, 64}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 7}, {7, 8}, {8, 9}, {9, 10}, {10, 11}, {11, 0}},
-                                 11, 2, 11, 0x07};
-    env.instruments[0].panning = {{{0, 0}, {9, 64}}, 5, 9, 1, 0x07};
-    env.instruments[0].vibrato_type = 2;
-    env.instruments[0].vibrato_depth = 15;
-    ASSERT_TRUE(xmw::WriteFile(env, d + "envelopes.xm"));
-
-    xmw::Module cells;
-    cells.channels = 3;
-    xmw::Pattern odd;
-    odd.rows = 2;
-    odd.raw = {0x83, 0x31, 0x01, 0x81, 98, 0x81, 254, 0x82, 129, 0x9F, 97, 128, 1, 2, 3, 0x60, 255, 200, 0, 0};
-    cells.patterns = {odd};
-    ASSERT_TRUE(xmw::WriteFile(cells, d + "cells.xm"));
-
-    // Pattern loop (E60, E62), note delay (ED2), arpeggio, speed and a break, on a song of two
-    // entries.
-    xmw::Module effects = OneSample(Ramp(8, 16));
-    effects.orders = {0, 0};
-    xmw::Pattern fx;
-    fx.rows = 6;
-    fx.at(0, 0, 2) = {49, 1, 0, 0x0E, 0x60};
-    fx.at(1, 0, 2) = {52, 1, 0, 0x0E, 0xD2};
-    fx.at(1, 1, 2) = {49, 1, 0, 0x00, 0x37};
-    fx.at(2, 0, 2) = {0, 0, 0, 0x0E, 0x62};
-    fx.at(3, 1, 2) = {0, 0, 0, 0x0F, 0x03};
-    fx.at(4, 0, 2) = {56, 1, 0, 0x0D, 0x01};
-    effects.patterns = {fx};
-    ASSERT_TRUE(xmw::WriteFile(effects, d + "effects.xm"));
-
-    std::vector<uint8_t> cut = xmw::Write(xmw::Demo());
-    cut.resize(cut.size() - 40);
-    FILE* f = fopen((d + "truncated.xm").c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    fwrite(cut.data(), 1, cut.size(), f);
-    fclose(f);
-
-    if (const char* limits = getenv("QE_WRITE_XM_LIMITS")) {
-        ASSERT_TRUE(xmw::WriteFile(Limits(), limits));
-    }
-}

@@ -9,20 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
 #include "support/xm_writer.h"
 #include "support/xmtool_run.h"
 
 namespace {
-
-std::string TempModule(const char* name, const xmw::Module& m)
-{
-    std::string path = std::string(QE_BINARY_DIR) + "/xmtool_playback_" + name;
-    std::vector<uint8_t> bytes = xmw::Write(m);
-    FILE* f = fopen(path.c_str(), "wb");
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-    return path;
-}
 
 // Two patterns of 2 rows at speed 3; row 1 of pattern 1 sets 32 BPM.
 xmw::Module TwoPatterns()
@@ -60,7 +51,7 @@ std::vector<std::string> Lines(const std::string& s)
 
 TEST(XmtoolTimeline, OneLinePerTickForOnePass)
 {
-    std::string path = TempModule("two.xm", TwoPatterns());
+    std::string path = WriteBuildFile("xmtool_playback_two.xm", xmw::Write(TwoPatterns()));
     ToolRun r = Xmtool("timeline " + path, false);
     ASSERT_EQ(r.status, 0);
     std::vector<std::string> lines = Lines(r.out);
@@ -78,7 +69,7 @@ TEST(XmtoolTimeline, OneLinePerTickForOnePass)
 
 TEST(XmtoolTimeline, SecondsGoOnAcrossTheLoop)
 {
-    std::string path = TempModule("two.xm", TwoPatterns());
+    std::string path = WriteBuildFile("xmtool_playback_two.xm", xmw::Write(TwoPatterns()));
     ToolRun r = Xmtool("timeline " + path + " --seconds 1", false);
     ASSERT_EQ(r.status, 0);
     std::vector<std::string> lines = Lines(r.out);
@@ -101,18 +92,6 @@ TEST(XmtoolTimeline, BadArgumentsAndFiles)
 
 namespace {
 
-std::string ReadFile(const std::string& path)
-{
-    std::string s;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return s;
-    char buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-    fclose(f);
-    return s;
-}
-
 uint32_t Le32(const std::string& s, size_t at)
 {
     return uint8_t(s[at]) | uint8_t(s[at + 1]) << 8 | uint8_t(s[at + 2]) << 16 | uint32_t(uint8_t(s[at + 3])) << 24;
@@ -122,12 +101,12 @@ uint32_t Le32(const std::string& s, size_t at)
 
 TEST(XmtoolRender, WavAndRawCarryTheSameFrames)
 {
-    std::string path = TempModule("two.xm", TwoPatterns());
+    std::string path = WriteBuildFile("xmtool_playback_two.xm", xmw::Write(TwoPatterns()));
     std::string wav = std::string(QE_BINARY_DIR) + "/xmtool_playback_two.wav";
     ToolRun r = Xmtool("render " + path + " --seconds 1 -o " + wav);
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("real time"), std::string::npos) << r.out;
-    std::string w = ReadFile(wav);
+    std::string w = ReadFileBytes(wav);
     ASSERT_EQ(w.size(), 44u + 44100u * 4);
     EXPECT_EQ(w.substr(0, 4), "RIFF");
     EXPECT_EQ(w.substr(8, 8), "WAVEfmt ");
@@ -145,7 +124,7 @@ TEST(XmtoolRender, LoopsEndWhereTheSongJumpsBack)
 {
     // One pass: 9 ticks of 882 and 3 of 3445 (32 BPM from row 1 of pattern 1) = 18273 frames. The
     // second pass stays at 32 BPM: 12 x 3445 more.
-    std::string path = TempModule("two.xm", TwoPatterns());
+    std::string path = WriteBuildFile("xmtool_playback_two.xm", xmw::Write(TwoPatterns()));
     const long long frames[] = {18273, 18273 + 12 * 3445};
     for (int loops = 1; loops <= 2; loops++) {
         ToolRun raw = Xmtool("render " + path + " --loops " + std::to_string(loops) + " -o -", false);
@@ -167,9 +146,9 @@ TEST(XmtoolRender, BadArguments)
 
 TEST(XmtoolRender, RawFileByItsName)
 {
-    std::string path = TempModule("two.xm", TwoPatterns());
+    std::string path = WriteBuildFile("xmtool_playback_two.xm", xmw::Write(TwoPatterns()));
     std::string raw = std::string(QE_BINARY_DIR) + "/xmtool_playback_two.raw";
     ASSERT_EQ(Xmtool("render " + path + " --loops 1 -o " + raw).status, 0);
     ToolRun out = Xmtool("render " + path + " --loops 1 -o -", false);
-    EXPECT_EQ(ReadFile(raw), out.out);
+    EXPECT_EQ(ReadFileBytes(raw), out.out);
 }

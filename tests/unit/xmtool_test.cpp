@@ -8,25 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
 #include "support/xm_writer.h"
 #include "support/xmtool_run.h"
 
-namespace {
-
-std::string TempFile(const char* name, const std::vector<uint8_t>& bytes)
-{
-    std::string path = std::string(QE_BINARY_DIR) + "/xmtool_test_" + name;
-    FILE* f = fopen(path.c_str(), "wb");
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-    return path;
-}
-
-}  // namespace
-
 TEST(Xmtool, InfoPrintsTheModuleAsLoaded)
 {
-    std::string path = TempFile("demo.xm", xmw::Write(xmw::Demo()));
+    std::string path = WriteBuildFile("xmtool_test_demo.xm", xmw::Write(xmw::Demo()));
     ToolRun r = Xmtool("info " + path);
     EXPECT_EQ(r.status, 0) << r.out;
     const char* lines[] = {
@@ -47,7 +35,7 @@ TEST(Xmtool, AFileThatDoesNotLoadGivesOneLineAndStatus1)
 {
     std::vector<uint8_t> image = xmw::Write(xmw::Demo());
     image.resize(1000);
-    std::string path = TempFile("cut.xm", image);
+    std::string path = WriteBuildFile("xmtool_test_cut.xm", image);
     ToolRun r = Xmtool("info " + path);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "xmtool: " + path +

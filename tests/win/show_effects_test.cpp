@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "gfx/device.h"
 #include "gfx/math.h"
@@ -31,11 +32,22 @@ protected:
     {
         saved_ = g_device;
         g_device = &device_;
+        for (int i = 0; i < 7; i++) savedSlides_[i] = g_slideTextures[i];
     }
-    void TearDown() override { g_device = saved_; }
+    void TearDown() override
+    {
+        g_device = saved_;
+        for (int i = 0; i < 7; i++) g_slideTextures[i] = savedSlides_[i];
+    }
+    void UseFakeSlides()
+    {
+        for (int i = 0; i < 7; i++) g_slideTextures[i] = &slides_[i];
+    }
 
     RecordingDevice device_;
     IDirect3DDevice8* saved_ = nullptr;
+    FakeTexture slides_[7];
+    IDirect3DTexture8* savedSlides_[7];
 };
 
 bool QuitPosted()
@@ -56,6 +68,45 @@ float FloatAt(const DrawRecord& d, int vertex, int field)
     float f;
     std::memcpy(&f, d.vertices.data() + vertex * d.stride + field * 4, 4);
     return f;
+}
+
+// A viewport as "x y width height".
+std::string Area(const D3DVIEWPORT8& v)
+{
+    return std::to_string(v.X) + " " + std::to_string(v.Y) + " " + std::to_string(v.Width) + " " + std::to_string(v.Height);
+}
+
+// Whether Direct3D draws every triangle of this strip of pre-transformed vertices under the cull
+// mode it met. On screen (y down) a positive cross product is a clockwise triangle, which
+// D3DCULL_CW removes (D3DCULL_CCW the others); a strip's odd triangles wind the other way round.
+bool NoneCulled(const DrawRecord& d)
+{
+    const DWORD cull = d.renderState[D3DRS_CULLMODE];
+    if (d.type != D3DPT_TRIANGLESTRIP) return false;
+    for (UINT i = 0; i < d.count; i++) {
+        float ax = FloatAt(d, i, 0), ay = FloatAt(d, i, 1);
+        float cross = (FloatAt(d, i + 1, 0) - ax) * (FloatAt(d, i + 2, 1) - ay) -
+                      (FloatAt(d, i + 1, 1) - ay) * (FloatAt(d, i + 2, 0) - ax);
+        if (i & 1) cross = -cross;
+        if ((cull == D3DCULL_CW && cross > 0) || (cull == D3DCULL_CCW && cross < 0)) return false;
+    }
+    return true;
+}
+
+// The states that decide how a draw looks, as a viewer sees it; -1: any.
+struct Look { int zTest, zWrite, blend, src, dest, shade; };
+const Look kFlatOverAll = {FALSE, -1, FALSE, -1, -1, D3DSHADE_GOURAUD};       // colour lines
+const Look kSolidBody = {TRUE, TRUE, FALSE, -1, -1, D3DSHADE_FLAT};           // the globe
+const Look kAddedLight = {-1, -1, TRUE, D3DBLEND_ONE, D3DBLEND_ONE, -1};      // sparks, stars
+
+void ExpectLook(const DrawRecord& d, const Look& l, const char* what)
+{
+    const struct { D3DRENDERSTATETYPE state; int want; } checks[] = {
+        {D3DRS_ZENABLE, l.zTest}, {D3DRS_ZWRITEENABLE, l.zWrite}, {D3DRS_ALPHABLENDENABLE, l.blend},
+        {D3DRS_SRCBLEND, l.src}, {D3DRS_DESTBLEND, l.dest}, {D3DRS_SHADEMODE, l.shade},
+    };
+    for (const auto& c : checks)
+        if (c.want >= 0) EXPECT_EQ(d.renderState[c.state], DWORD(c.want)) << what << ": state " << c.state;
 }
 
 }  // namespace
@@ -105,10 +156,8 @@ TEST_F(ShowEffects, MainEffectBuffersStatesAndViewports)
     EXPECT_EQ(lower.stride, 20u);
     EXPECT_EQ(lower.fvf, 0x44u);
     EXPECT_EQ(lower.texture, nullptr);
-    EXPECT_EQ(lower.renderState[D3DRS_ZENABLE], DWORD(FALSE));
-    EXPECT_EQ(lower.renderState[D3DRS_ALPHABLENDENABLE], DWORD(FALSE));
-    EXPECT_EQ(lower.renderState[D3DRS_SHADEMODE], DWORD(D3DSHADE_GOURAUD));
-    EXPECT_EQ(lower.renderState[D3DRS_CULLMODE], DWORD(D3DCULL_CW));
+    ExpectLook(lower, kFlatOverAll, "lower line");
+    EXPECT_TRUE(NoneCulled(lower));
     EXPECT_EQ(FloatAt(lower, 0, 1), 420.0f);
     EXPECT_EQ(FloatAt(lower, 1, 1), 421.0f);
     EXPECT_EQ(ColourOf(lower, 1), 0x7FFF00u);  // rainbow[6]
@@ -121,15 +170,9 @@ TEST_F(ShowEffects, MainEffectBuffersStatesAndViewports)
         EXPECT_EQ(d.fvf, 0x102u);
         EXPECT_EQ(d.texture, globe);
         EXPECT_EQ(d.stream, mesh);
-        EXPECT_EQ(d.viewport.X, 0u);
-        EXPECT_EQ(d.viewport.Y, 360u);
-        EXPECT_EQ(d.viewport.Width, 160u);
-        EXPECT_EQ(d.viewport.Height, 120u);
-        EXPECT_EQ(d.renderState[D3DRS_CULLMODE], DWORD(D3DCULL_CCW));
-        EXPECT_EQ(d.renderState[D3DRS_ZENABLE], DWORD(TRUE));
-        EXPECT_EQ(d.renderState[D3DRS_ZWRITEENABLE], DWORD(TRUE));
-        EXPECT_EQ(d.renderState[D3DRS_SHADEMODE], DWORD(D3DSHADE_FLAT));
-        EXPECT_EQ(d.renderState[D3DRS_ALPHABLENDENABLE], DWORD(FALSE));
+        EXPECT_EQ(Area(d.viewport), "0 360 160 120");
+        EXPECT_EQ(d.renderState[D3DRS_CULLMODE], DWORD(D3DCULL_CCW));  // the far side hidden
+        ExpectLook(d, kSolidBody, "globe");
     }
 
     const DrawRecord& sprites = device_.draws[17];
@@ -139,13 +182,10 @@ TEST_F(ShowEffects, MainEffectBuffersStatesAndViewports)
     EXPECT_EQ(sprites.fvf, 0x104u);
     EXPECT_EQ(sprites.texture, spark);
     EXPECT_EQ(sprites.stream, ring);
-    EXPECT_EQ(sprites.viewport.Y, 0u);
-    EXPECT_EQ(sprites.viewport.Height, 480u);
-    EXPECT_EQ(sprites.renderState[D3DRS_ZENABLE], DWORD(TRUE));
-    EXPECT_EQ(sprites.renderState[D3DRS_ZWRITEENABLE], DWORD(FALSE));
-    EXPECT_EQ(sprites.renderState[D3DRS_ALPHABLENDENABLE], DWORD(TRUE));
-    EXPECT_EQ(sprites.renderState[D3DRS_SRCBLEND], DWORD(D3DBLEND_ONE));
-    EXPECT_EQ(sprites.renderState[D3DRS_DESTBLEND], DWORD(D3DBLEND_ONE));
+    EXPECT_EQ(Area(sprites.viewport), "0 0 640 480");
+    ExpectLook(sprites, kAddedLight, "sparks");
+    EXPECT_EQ(sprites.renderState[D3DRS_ZENABLE], DWORD(TRUE));        // hidden behind the globe,
+    EXPECT_EQ(sprites.renderState[D3DRS_ZWRITEENABLE], DWORD(FALSE));  // never behind each other
     EXPECT_EQ(sprites.renderState[D3DRS_CULLMODE], DWORD(D3DCULL_NONE));
     EXPECT_EQ(ring->locks, 2);  // once at init, once this frame
     EXPECT_FALSE(ring->locked);
@@ -164,16 +204,13 @@ TEST_F(ShowEffects, MainEffectBuffersStatesAndViewports)
     const DrawRecord& upper = device_.draws[18];
     EXPECT_EQ(upper.fvf, 0x44u);
     EXPECT_EQ(upper.texture, nullptr);
-    EXPECT_EQ(upper.renderState[D3DRS_CULLMODE], DWORD(D3DCULL_NONE));
-    EXPECT_EQ(upper.renderState[D3DRS_ZENABLE], DWORD(FALSE));
-    EXPECT_EQ(upper.renderState[D3DRS_ZWRITEENABLE], DWORD(TRUE));
-    EXPECT_EQ(upper.renderState[D3DRS_ALPHABLENDENABLE], DWORD(FALSE));
-    EXPECT_EQ(upper.renderState[D3DRS_SHADEMODE], DWORD(D3DSHADE_GOURAUD));
+    ExpectLook(upper, kFlatOverAll, "upper line");
+    EXPECT_TRUE(NoneCulled(upper));
+    EXPECT_EQ(device_.renderState[D3DRS_ZWRITEENABLE], DWORD(TRUE));  // for the next frame's globe
     EXPECT_EQ(FloatAt(upper, 0, 0), 640.0f);
     EXPECT_EQ(FloatAt(upper, 1, 1), 59.0f);
 
-    EXPECT_EQ(device_.viewport.Y, 0u);
-    EXPECT_EQ(device_.viewport.Height, 480u);
+    EXPECT_EQ(Area(device_.viewport), "0 0 640 480");
     EXPECT_EQ(device_.Count("Transform 2"), 1);    // view
     EXPECT_EQ(device_.Count("Transform 256"), 1);  // world
     EXPECT_EQ(device_.Count("Transform 3"), 1);    // projection
@@ -223,10 +260,10 @@ TEST_F(ShowEffects, StarfieldCaptionFiltersAndBand)
     EXPECT_EQ(cap.stage0[D3DTSS_MIPFILTER], DWORD(D3DTEXF_POINT));
     EXPECT_EQ(cap.renderState[D3DRS_ZENABLE], DWORD(FALSE));
     EXPECT_EQ(cap.renderState[D3DRS_ALPHABLENDENABLE], DWORD(FALSE));
-    EXPECT_EQ(cap.renderState[D3DRS_CULLMODE], DWORD(D3DCULL_NONE));
+    EXPECT_TRUE(NoneCulled(cap));
     EXPECT_EQ(FloatAt(cap, 0, 0), 512.0f);
     EXPECT_EQ(FloatAt(cap, 3, 1), 568.0f);
-    EXPECT_EQ(cap.viewport.Height, 480u);
+    EXPECT_EQ(Area(cap.viewport), "0 0 640 480");
 
     const DrawRecord& points = device_.draws[1];
     EXPECT_EQ(points.type, D3DPT_POINTLIST);
@@ -234,20 +271,14 @@ TEST_F(ShowEffects, StarfieldCaptionFiltersAndBand)
     EXPECT_EQ(points.stream, stars);
     EXPECT_EQ(points.texture, nullptr);
     EXPECT_EQ(points.fvf, 0x44u);
-    EXPECT_EQ(points.viewport.X, 0u);
-    EXPECT_EQ(points.viewport.Y, 60u);
-    EXPECT_EQ(points.viewport.Width, 640u);
-    EXPECT_EQ(points.viewport.Height, 360u);
-    EXPECT_EQ(points.renderState[D3DRS_ALPHABLENDENABLE], DWORD(TRUE));
-    EXPECT_EQ(points.renderState[D3DRS_SRCBLEND], DWORD(D3DBLEND_ONE));
-    EXPECT_EQ(points.renderState[D3DRS_DESTBLEND], DWORD(D3DBLEND_ONE));
+    EXPECT_EQ(Area(points.viewport), "0 60 640 360");
+    ExpectLook(points, kAddedLight, "stars");
     EXPECT_EQ(points.renderState[D3DRS_ZENABLE], DWORD(FALSE));
     // Filters are linear again before the stars, and after the frame the viewport is whole.
     EXPECT_EQ(points.stage0[D3DTSS_MAGFILTER], DWORD(D3DTEXF_LINEAR));
     EXPECT_EQ(points.stage0[D3DTSS_MINFILTER], DWORD(D3DTEXF_LINEAR));
     EXPECT_EQ(points.stage0[D3DTSS_MIPFILTER], DWORD(D3DTEXF_LINEAR));
-    EXPECT_EQ(device_.viewport.Y, 0u);
-    EXPECT_EQ(device_.viewport.Height, 480u);
+    EXPECT_EQ(Area(device_.viewport), "0 0 640 480");
 
     const ColourVertex* v = reinterpret_cast<const ColourVertex*>(stars->bytes.data());
     EXPECT_EQ(v[0].z, 1.0f);
@@ -263,12 +294,7 @@ TEST_F(ShowEffects, StarfieldCaptionFiltersAndBand)
 
 TEST_F(ShowEffects, SlideshowPutsTheAlphaOperationBack)
 {
-    FakeTexture slides[7];
-    IDirect3DTexture8* savedSlides[7];
-    for (int i = 0; i < 7; i++) {
-        savedSlides[i] = g_slideTextures[i];
-        g_slideTextures[i] = &slides[i];
-    }
+    UseFakeSlides();
     g_slideshow = g_slideshowStart;
 
     g_frameTime = 0.5f;
@@ -276,19 +302,21 @@ TEST_F(ShowEffects, SlideshowPutsTheAlphaOperationBack)
     ASSERT_EQ(device_.draws.size(), 2u);
     const DrawRecord& under = device_.draws[0];
     const DrawRecord& over = device_.draws[1];
-    EXPECT_EQ(under.texture, &slides[0]);
+    EXPECT_EQ(under.texture, &slides_[0]);
     EXPECT_EQ(under.fvf, 0x144u);
     EXPECT_EQ(under.stride, 28u);
     EXPECT_EQ(under.renderState[D3DRS_ALPHABLENDENABLE], DWORD(FALSE));
     EXPECT_EQ(under.stage0[D3DTSS_ADDRESSU], DWORD(D3DTADDRESS_CLAMP));
     EXPECT_EQ(under.stage0[D3DTSS_ADDRESSV], DWORD(D3DTADDRESS_CLAMP));
     EXPECT_EQ(ColourOf(under, 0), 0xFFFFFFFFu);
-    EXPECT_EQ(over.texture, &slides[1]);
+    EXPECT_TRUE(NoneCulled(under));
+    EXPECT_EQ(over.texture, &slides_[1]);
     EXPECT_EQ(over.stage0[D3DTSS_ALPHAOP], DWORD(D3DTOP_MODULATE));
     EXPECT_EQ(over.renderState[D3DRS_ALPHABLENDENABLE], DWORD(TRUE));
     EXPECT_EQ(over.renderState[D3DRS_SRCBLEND], DWORD(D3DBLEND_SRCALPHA));
     EXPECT_EQ(over.renderState[D3DRS_DESTBLEND], DWORD(D3DBLEND_INVSRCALPHA));
     EXPECT_EQ(ColourOf(over, 3), 0xFFFFFFFFu);
+    EXPECT_TRUE(NoneCulled(over));
     EXPECT_EQ(device_.stage0[D3DTSS_ALPHAOP], DWORD(D3DTOP_SELECTARG1));
     EXPECT_EQ(device_.stage0[D3DTSS_ADDRESSU], DWORD(D3DTADDRESS_WRAP));
     EXPECT_EQ(device_.stage0[D3DTSS_ADDRESSV], DWORD(D3DTADDRESS_WRAP));
@@ -299,20 +327,13 @@ TEST_F(ShowEffects, SlideshowPutsTheAlphaOperationBack)
     device_.Forget();
     SlideshowFrame();  // timer 3.0: slide 1 alone
     ASSERT_EQ(device_.draws.size(), 1u);
-    EXPECT_EQ(device_.draws[0].texture, &slides[1]);
+    EXPECT_EQ(device_.draws[0].texture, &slides_[1]);
     EXPECT_EQ(g_slideshow.index, 1);
-
-    for (int i = 0; i < 7; i++) g_slideTextures[i] = savedSlides[i];
 }
 
 TEST_F(ShowEffects, EndSequenceGlidesAndQuitsAfterSevenSeconds)
 {
-    FakeTexture slides[7];
-    IDirect3DTexture8* savedSlides[7];
-    for (int i = 0; i < 7; i++) {
-        savedSlides[i] = g_slideTextures[i];
-        g_slideTextures[i] = &slides[i];
-    }
+    UseFakeSlides();
     g_slideshow = {4.0f, 0, 5};
     g_endTimer = 0.0f;
     while (QuitPosted()) {
@@ -322,7 +343,7 @@ TEST_F(ShowEffects, EndSequenceGlidesAndQuitsAfterSevenSeconds)
     EndSequenceFrame();  // end timer 0: the card at alpha 0 where the slide is
     ASSERT_EQ(device_.draws.size(), 2u);
     const DrawRecord& card = device_.draws[1];
-    EXPECT_EQ(card.texture, &slides[3]);
+    EXPECT_EQ(card.texture, &slides_[3]);
     EXPECT_EQ(card.stage0[D3DTSS_ALPHAOP], DWORD(D3DTOP_MODULATE));
     EXPECT_EQ(card.renderState[D3DRS_ALPHABLENDENABLE], DWORD(TRUE));
     EXPECT_EQ(card.stage0[D3DTSS_ADDRESSU], DWORD(D3DTADDRESS_CLAMP));
@@ -353,8 +374,6 @@ TEST_F(ShowEffects, EndSequenceGlidesAndQuitsAfterSevenSeconds)
     EXPECT_TRUE(QuitPosted());                       // 7.5
     EndSequenceFrame();
     EXPECT_TRUE(QuitPosted());                       // and on every frame after
-
-    for (int i = 0; i < 7; i++) g_slideTextures[i] = savedSlides[i];
 }
 
 TEST_F(ShowEffects, TitleCardEndsEarlyOnQuitAndReleasesItsTexture)
@@ -385,7 +404,7 @@ TEST_F(ShowEffects, TitleCardRunsSixSecondsWithFiltersPutBack)
         ASSERT_EQ(d.stage0[D3DTSS_ADDRESSU], DWORD(D3DTADDRESS_CLAMP));
         ASSERT_EQ(d.renderState[D3DRS_ZENABLE], DWORD(FALSE));
         ASSERT_EQ(d.renderState[D3DRS_ALPHABLENDENABLE], DWORD(FALSE));
-        ASSERT_EQ(d.renderState[D3DRS_CULLMODE], DWORD(D3DCULL_NONE));
+        ASSERT_TRUE(NoneCulled(d));
         ASSERT_EQ(d.texture, device_.textures[0]);
     }
     EXPECT_EQ(ColourOf(device_.draws[0], 0), 0u);          // black at first

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -32,9 +33,11 @@ struct FakeSurface : StubSurface {
     HRESULT STDMETHODCALLTYPE UnlockRect() override { return D3D_OK; }
 };
 
-// One level; rows are padded to a pitch wider than the data, so a copy that ignores it shows.
+// Level 0, and the levels below it when the whole chain was asked for. Rows are padded to a pitch
+// wider than the data and 128 bytes of 0xCD follow each level, so a copy that ignores the pitch or
+// the level's size shows.
 struct FakeTexture : StubTexture {
-    virtual ~FakeTexture() = default;
+    virtual ~FakeTexture() { for (FakeTexture* t : below) delete t; }
     UINT width = 0, height = 0;
     D3DFORMAT format = D3DFMT_UNKNOWN;
     LONG refs = 1;
@@ -42,17 +45,35 @@ struct FakeTexture : StubTexture {
     UINT size = 0;
     std::vector<uint8_t> bits;
     FakeSurface surface;
+    std::vector<FakeTexture*> below;        // levels 1, 2, ... down to 1 x 1
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
     ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-    DWORD STDMETHODCALLTYPE GetLevelCount() override { return 1; }
+    DWORD STDMETHODCALLTYPE GetLevelCount() override { return static_cast<DWORD>(1 + below.size()); }
     HRESULT STDMETHODCALLTYPE GetSurfaceLevel(UINT level, IDirect3DSurface8** out) override
     {
-        if (level != 0) return D3DERR_INVALIDCALL;
-        surface.AddRef();
-        *out = &surface;
+        if (level > below.size()) return D3DERR_INVALIDCALL;
+        FakeSurface* s = level ? &below[level - 1]->surface : &surface;
+        s->AddRef();
+        *out = s;
         return D3D_OK;
     }
 };
+
+// A level of w x h: a DXT1 level holds 8 bytes per 4 x 4 block, at least one block.
+FakeTexture* FakeLevel(UINT w, UINT h, D3DFORMAT format, bool failLock)
+{
+    FakeTexture* t = new FakeTexture;
+    t->width = w;
+    t->height = h;
+    t->format = format;
+    bool compressed = format == D3DFMT_DXT1;
+    t->size = compressed ? std::max(1u, w / 4) * std::max(1u, h / 4) * 8 : w * h * 2;
+    t->pitch = compressed ? static_cast<INT>(std::max(1u, w / 4) * 8) : static_cast<INT>(w * 2 + 24);
+    t->bits.assign((compressed ? t->size : static_cast<size_t>(t->pitch) * h) + 128, 0xCD);
+    t->surface.owner = t;
+    t->surface.failLock = failLock;
+    return t;
+}
 
 HRESULT FakeSurface::GetDesc(D3DSURFACE_DESC* desc)
 {
@@ -90,16 +111,9 @@ struct FakeDevice : StubDevice {
         bool ok = format == D3DFMT_DXT1 ? takesDxt1 : format == D3DFMT_R5G6B5 ? r5g6b5Left-- > 0 : true;
         calls.push_back({format, width, height, levels, pool, ok});
         if (!ok) { *out = nullptr; return D3DERR_INVALIDCALL; }
-        FakeTexture* t = new FakeTexture;
-        t->width = width;
-        t->height = height;
-        t->format = format;
-        bool compressed = format == D3DFMT_DXT1;
-        t->size = compressed ? width * height / 2 : width * height * 2;
-        t->pitch = compressed ? static_cast<INT>(width * 2) : static_cast<INT>(width * 2 + 24);
-        t->bits.assign(compressed ? t->size : static_cast<size_t>(t->pitch) * height, 0xCD);
-        t->surface.owner = t;
-        t->surface.failLock = failLocks;
+        FakeTexture* t = FakeLevel(width, height, format, failLocks);
+        for (UINT w = width / 2, h = height / 2; levels == 0 && (w | h); w /= 2, h /= 2)
+            t->below.push_back(FakeLevel(std::max(w, 1u), std::max(h, 1u), format, failLocks));
         textures.push_back(t);
         *out = t;
         return D3D_OK;
@@ -229,6 +243,34 @@ TEST_F(FakeDeviceTest, RowsFollowThePitchAndFormatsWithUnusedBitsAreRefused)
         EXPECT_EQ(CreateTextureFromMemory(g_globeImage, &t, 64, 64, c.format, 0), c.result) << c.format;
         EXPECT_NE(t, nullptr) << "the texture was created all the same";
         EXPECT_EQ(fake.textures.back()->surface.refs, 0);
+    }
+}
+
+TEST_F(FakeDeviceTest, EveryLevelOfAChainTakesItsOwnBytesFromTheSource)
+{
+    // The source holds the levels one after another: DXT1 16 x 16 gives 128, 32, 8, 8 and 8 bytes
+    // (a level below 4 x 4 still holds one block); R5G6B5 8 x 8 gives rows of 16, 8, 4 and 2 bytes.
+    struct Case { D3DFORMAT format; UINT size, levels, bytes; };
+    const Case cases[] = {{D3DFMT_DXT1, 16, 5, 184}, {D3DFMT_R5G6B5, 8, 4, 170}};
+    std::vector<uint8_t> src(512);
+    for (size_t i = 0; i < src.size(); i++) src[i] = static_cast<uint8_t>(i * 7 + 1);
+    for (const Case& c : cases) {
+        IDirect3DTexture8* tex = nullptr;
+        ASSERT_EQ(CreateTextureFromMemory(src.data(), &tex, c.size, c.size, c.format, 1), 0) << c.format;
+        FakeTexture* top = fake.textures.back();
+        EXPECT_EQ(fake.calls.back().levels, 0u);
+        ASSERT_EQ(top->GetLevelCount(), c.levels);
+        size_t offset = 0;
+        for (UINT level = 0; level < c.levels; level++) {
+            const FakeTexture* t = level ? top->below[level - 1] : top;
+            const bool compressed = c.format == D3DFMT_DXT1;
+            const UINT rows = compressed ? 1 : t->height, rowBytes = compressed ? t->size : t->width * 2;
+            for (UINT y = 0; y < rows; y++, offset += rowBytes)
+                EXPECT_EQ(std::memcmp(t->bits.data() + y * t->pitch, &src[offset], rowBytes), 0) << level << " " << y;
+            EXPECT_EQ(t->bits[compressed ? t->size : t->pitch * t->height], 0xCD) << "nothing past level " << level;
+            EXPECT_EQ(t->surface.refs, 0);
+        }
+        EXPECT_EQ(offset, c.bytes);
     }
 }
 

@@ -33,12 +33,6 @@ static void usage(FILE* out)
             "Bad arguments give exit status 2. Output formats: tools/xmtool/README.md.\n");
 }
 
-// The image xmtool_load hands to the memory stream callbacks.
-static const uint8_t* g_toolImage;
-static int32_t g_toolImageSize;
-
-static void* open_tool_image(const void*) { return memory_open_image(g_toolImage, g_toolImageSize); }
-
 const char* xmtool_module_name(const char* file) { return file ? file : "(embedded)"; }
 
 PlayerState* xmtool_load(const char* file)
@@ -72,10 +66,8 @@ PlayerState* xmtool_load(const char* file)
             fprintf(stderr, "xmtool: %s: cannot read\n", file);
             return nullptr;
         }
-        static const uint8_t empty[1] = {0};
-        g_toolImage = image ? image : empty;
-        g_toolImageSize = static_cast<int32_t>(image_size);
-        set_module_io(open_tool_image, memory_close, memory_read, memory_seek, memory_tell);
+        static const uint8_t empty[1] = {0};  // an empty file maps nothing
+        memory_serve_image(image ? image : empty, static_cast<int32_t>(image_size));
     } else {
         if (ModuleDataSize() == 0) {
             fprintf(stderr, "xmtool: (embedded): the program embeds no module yet\n");
@@ -88,7 +80,7 @@ PlayerState* xmtool_load(const char* file)
         fprintf(stderr, "xmtool: %s: %s\n", xmtool_module_name(file),
                 xm_last_error()[0] ? xm_last_error() : "cannot open the module stream");
     }
-    g_toolImage = nullptr;  // the loader keeps nothing of the image
+    memory_serve_image(nullptr, 0);  // the loader keeps nothing of the image
     if (image) munmap(const_cast<uint8_t*>(image), image_size);
     return player;
 }

@@ -34,11 +34,7 @@ int xmtool_timeline(int argc, char** argv)
     if (!p) return 1;
 
     g_output_rate = 44100;
-    for (int i = 0; i < VOICE_COUNT; i++) {  // as audio_open leaves the table; nothing is mixed here
-        g_voices[i] = Voice{};
-        g_voices[i].index = i;
-        g_voices[i].step = 1;
-    }
+    voices_reset();  // nothing is mixed here
     player_reset(p);
     song_clock_start(p);
     // Without --seconds: one pass, up to the song's first jump back, at most an hour.

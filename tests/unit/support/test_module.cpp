@@ -68,10 +68,6 @@ void TestModule::start() { StartPlayback(&state); }
 void StartPlayback(PlayerState* p)
 {
     g_output_rate = 44100;
-    std::memset(g_voices, 0, sizeof g_voices);
-    for (int i = 0; i < VOICE_COUNT; i++) {
-        g_voices[i].index = i;
-        g_voices[i].step = 1;
-    }
+    voices_reset();
     player_reset(p);
 }
