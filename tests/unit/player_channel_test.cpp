@@ -199,7 +199,7 @@ TEST(VolumeColumn, RowAndTickActions)
         {0x10, 0, 0, 128, 128},   {0x50, 64, 64, 128, 128},  {0x55, 32, 32, 128, 128},
         {0x73, 35, 38, 128, 128}, {0x83, 29, 29, 128, 128},  {0x9F, 47, 47, 128, 128},
         {0xB5, 32, 32, 128, 128}, {0xC3, 32, 32, 48, 48},    {0xDF, 32, 32, 113, 98},
-        {0xE2, 32, 32, 130, 132},
+        {0xE2, 32, 32, 130, 132}, {0xEF, 32, 32, 143, 158},
     };
     for (const Case& c : cases) {
         TestModule m(1, {2}, 2);
@@ -243,6 +243,11 @@ TEST(Effects, SetVolumeIsIgnoredAndArpeggioStepsBySemitones)
     m.start();
     std::vector<int> offset = Trace(m, 4, [](ChannelState& c) { return c.period_offset; });
     EXPECT_EQ(offset, (std::vector<int>{0, 4 * 64, 7 * 64, 0}));
+    TestModule a(1, {1}, 4);  // with Amiga periods the arpeggio leaves the pitch alone
+    a.p()->flags = 0;
+    a.set(0, 0, 0, 49, a.add_instrument(50), 0, 0, 0x47);
+    a.start();
+    EXPECT_EQ(Trace(a, 4, [](ChannelState& c) { return c.period_offset; }), (std::vector<int>{0, 0, 0, 0}));
 
     TestModule n(1, {1}, 2);
     i = n.add_instrument(50);

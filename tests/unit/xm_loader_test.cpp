@@ -463,7 +463,13 @@ TEST_F(XmLoader, MalformedFilesAreRejected)
         PlayerState* p = Load(image);
         EXPECT_EQ(p, nullptr) << c.what;
         if (p) player_free(p);
-        EXPECT_NE(std::string(xm_last_error()).find(c.reason), std::string::npos) << c.what << ": " << xm_last_error();
+        const std::string e = xm_last_error();
+        EXPECT_NE(e.find(c.reason), std::string::npos) << c.what << ": " << e;
+        // The offset reported is the byte the reason names: where the file ends, if it says so,
+        // otherwise the offending field's.
+        size_t k = e.find("file ends at byte ") != std::string::npos ? e.find("file ends at byte ") + 18
+                   : e.find("at byte ") != std::string::npos ? e.find("at byte ") + 8 : std::string::npos;
+        if (k != std::string::npos) { EXPECT_EQ(xm_last_error_offset(), std::stoi(e.substr(k))) << c.what << ": " << e; }
         EXPECT_EQ(MemLiveBlocks(), blocks_) << c.what;
     }
 }
