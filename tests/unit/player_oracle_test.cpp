@@ -56,17 +56,11 @@ std::vector<RowTicks> OracleRows(std::vector<uint8_t>& image)
     return rows;
 }
 
-const uint8_t* g_image;
-int32_t g_imageSize;
-void* OpenImage(const void*) { return memory_open_image(g_image, g_imageSize); }
-
 // This player's first `count` rows of the same file, loaded by the program's loader.
 std::vector<RowTicks> OurRows(std::vector<uint8_t>& image, size_t count)
 {
     std::vector<RowTicks> rows;
-    g_image = image.data();
-    g_imageSize = static_cast<int32_t>(image.size());
-    set_module_io(OpenImage, memory_close, memory_read, memory_seek, memory_tell);
+    memory_serve_image(image.data(), static_cast<int32_t>(image.size()));
     PlayerState* p = player_load(nullptr, nullptr);
     if (!p) return rows;
     StartPlayback(p);
