@@ -192,7 +192,7 @@ TEST_F(Mixer, PingPongStepsOfManyLoopLengthsReflectAsOftenAsNeeded)
 
 TEST_F(Mixer, ForwardStepsOfManyLoopLengthsWrapIntoTheLoop)
 {
-    for (int32_t step : {3, 4, 7, 1000, 1 << 20}) {
+    for (int32_t step : {3, 4, 5, 6, 7, 1000, 1001, 1 << 20}) {  // the wrap lands on each of the loop's 3 frames
         voices_reset();
         TestSample smp(std::vector<int16_t>(16, 500), 2, 10, 3);
         Voice* v = steady_voice(0, &smp.s, 12, kHalf, step, 0x40000000u);
@@ -276,6 +276,18 @@ TEST_F(Mixer, RampSplitAcrossTwoCallsEndsExactlyAtTheTargets)
     EXPECT_EQ(v->level_left, 100 * 256);
     EXPECT_EQ(v->level_right, 60 * 256);
     EXPECT_EQ(v->ramp_remaining, 0);
+
+    // At 48 kHz (ramps of 139 frames) the float sum of 36 steps to 91/255, rounded to a level and
+    // summed on for 103, comes to 23295: a ramp's end takes the targets themselves, 91 x 256.
+    voices_reset();
+    g_ramp_frames = 139;
+    g_ramp_scale = 1.0f / 139.0f;
+    v = steady_voice(0, &smp.s, 0, 0, 1, 0, 91, 91);
+    v->level_left = v->level_right = 0;
+    mix_voices(block, 36);
+    mix_voices(block, 140);
+    EXPECT_EQ(v->level_left, 91 * 256);
+    EXPECT_EQ(v->level_right, 91 * 256);
 }
 
 TEST_F(Mixer, OneSidedRampLeavesTheOtherGainConstantAcrossCalls)

@@ -266,6 +266,7 @@ TEST_F(XmLoader, CellBytes)
         {"instrument 128 kept", {0x82, 128}, {0, 128, 0, 0, 0}},
         {"instrument 129 dropped", {0x82, 129}, {0, 0, 0, 0, 0}},
         {"all mask bits", {0x9F, 1, 2, 3, 4, 5}, {1, 2, 3, 4, 5}},
+        {"mask bits 5 and 6 name no field", {0xE3, 0x31, 0x01}, {0x31, 1, 0, 0, 0}},
     };
     for (const Case& c : cases) {
         xmw::Module m;
