@@ -42,7 +42,7 @@ if e2e_begin sound_load; then
                     result=$?
                     [ "$result" = 3 ] || break
                 fi
-                sleep 0.5
+                sleep 0.5  # between polls: each one reads the whole capture again
             done
             wmctrl -c Quietembers 2>/dev/null
             e2e_wait_exit 10

@@ -24,7 +24,7 @@ TEST(PlatformWin32, FrameClockMeasuresASleep)
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&before);
     FrameClockReset();
-    Sleep(100);
+    Sleep(100);  // the interval being measured, not a wait
     FrameClockTick();
     QueryPerformanceCounter(&after);
     const double around = static_cast<double>(after.QuadPart - before.QuadPart) / static_cast<double>(frequency.QuadPart);
