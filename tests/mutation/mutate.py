@@ -7,6 +7,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 HERE, WORK = os.path.join(ROOT, 'tests', 'mutation'), os.path.join(ROOT, 'build', 'mutation')
 FOLDERS = ['module', 'player', 'audio', 'gfx', 'show', 'shell']
 STOP, LIVE = threading.Event(), set()
+SANITIZE = True  # --plain turns the sanitizers off
 # Operators are only taken with a space on each side, which leaves out templates, pointers and
 # references (this code writes `T* p`, `a < b`).
 SWAPS = {'<': '<=', '<=': '<', '>': '>=', '>=': '>', '==': '!=', '!=': '==', '+': '-', '-': '+',
@@ -78,7 +79,7 @@ def read_list(name):
 
 class Worker:
     def __init__(self, n):
-        self.dir = os.path.join(WORK, 'w%d' % n)
+        self.dir = os.path.join(WORK, ('s%d' if SANITIZE else 'w%d') % n)
         self.build, self.limit = os.path.join(self.dir, 'build'), None
 
     def prepare(self):
@@ -97,8 +98,11 @@ class Worker:
                     if os.path.relpath(os.path.join(d, n), self.dir) not in files: os.remove(os.path.join(d, n))
         if not os.path.exists(os.path.join(self.build, 'build.ninja')):
             # The native preset's compiler and build type; -g and Google Benchmark left out (same code, faster).
+            # With AddressSanitizer and UBSan, a change that reads or writes out of bounds, or overflows,
+            # is caught where it happens and not only if the wrong bytes happen to change an output.
             subprocess.run(['cmake', '-S', self.dir, '-B', self.build, '-G', 'Ninja', '-DCMAKE_BUILD_TYPE=RelWithDebInfo',
                             '-DCMAKE_CXX_COMPILER=g++', '-DCMAKE_C_COMPILER=gcc', '-DQE_BENCH=OFF',
+                            '-DQE_SANITIZE=' + ('ON' if SANITIZE else 'OFF'),
                             '-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -DNDEBUG', '-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=gold'],
                            check=True, stdout=subprocess.DEVNULL)
         if self.make() != 0: sys.exit('mutation: the clean tree does not build in ' + self.dir)
@@ -176,7 +180,10 @@ def main(argv):
     ap.add_argument('--faults', action='store_true', help='apply the named faults of faults.txt and require each killed')
     ap.add_argument('--list', action='store_true', help='list the mutants and stop')
     ap.add_argument('--rerun', action='store_true', help="run only the last run's survivors")
+    ap.add_argument('--plain', action='store_true', help='build without AddressSanitizer and UBSan (faster, blind to bad memory use)')
     a = ap.parse_args(argv)
+    global SANITIZE
+    SANITIZE = not a.plain
     files = a.files or portable_files()
     for f in files:
         if not os.path.isfile(os.path.join(ROOT, f)): sys.exit('mutation: no such source file: ' + f)
@@ -195,6 +202,9 @@ def main(argv):
         return 1 if any(r not in ('killed', 'timed out') for r in res) else 0
     equivalent = {k for k, _ in read_list('equivalent.txt')}
     everything = [(f,) + m for f in files for m in mutants(f)]
+    named = {key(t) for t in everything}
+    for k in sorted(k for k in equivalent if k.split(':')[0] in files and k not in named):
+        print('mutation: equivalent.txt names no mutant of the source as it is now: ' + k, file=sys.stderr)
     if a.sample:  # drawn before the equivalents are left out, so that a seed keeps naming the same mutants
         everything = sorted(random.Random(a.seed).sample(everything, min(a.sample, len(everything))))
     todo = [t for t in everything if key(t) not in equivalent]
