@@ -256,6 +256,14 @@ xmw::Module Arpeggio()
     return m;
 }
 
+// One channel playing these rows (instrument 1 where a cell names it).
+xmw::Module Rows(const std::vector<xmw::Cell>& cells)
+{
+    xmw::Module m = OneChannel(static_cast<int>(cells.size()));
+    for (size_t r = 0; r < cells.size(); r++) m.patterns[0].at(static_cast<int>(r), 0, 1) = cells[r];
+    return m;
+}
+
 // Set volume, fine slides down and up, panning set, and a new note at a volume of its own.
 xmw::Module VolumeColumnAndPanning()
 {
@@ -300,6 +308,14 @@ const Case kCases[] = {
     {"Arpeggio", Arpeggio, true},
     {"VolumeColumnAndPanning", VolumeColumnAndPanning, true},
     {"NewNotes", NewNotes, true},
+    // A new note held back 3 ticks at a volume of its own, then one held back past the row's end.
+    {"NoteDelay", [] { return Rows({Note(73), {}, {61, 1, 0x20, 0x0E, 0xD3}, {}, {49, 1, 0, 0x0E, 0xD5}, {},
+                                    {0, 0, 0, 0x0E, 0xD8}, {}}); }, true},
+    // K releases the sustain of a volume envelope (at the row tick: here K00, as both oracles do).
+    {"KeyOffEffect", [] {
+         xmw::Module m = Enveloped(&xmw::Instrument::volume, {{{0, 64}, {8, 48}, {30, 0}}, 1, 0, 0, 3}, -1);
+         m.patterns[0].at(6, 0, 1) = {0, 0, 0, 20, 0};
+         return m; }, true},
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
