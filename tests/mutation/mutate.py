@@ -28,6 +28,21 @@ def portable_files():
     return [f for f in found if not re.search(r'_(win32|d3d8|host)\.cpp$', f)] + ['shell/frame_clock.cpp']
 
 
+MEMORY_BOUND = 4 << 30  # bytes resident in one test run; the tests themselves need a small part of it
+
+
+def group_rss(pgid):
+    """Bytes resident in the processes of one process group."""
+    total = 0
+    for pid in filter(str.isdigit, os.listdir('/proc')):
+        try:
+            stat = open('/proc/%s/stat' % pid).read().rpartition(')')[2].split()
+            if int(stat[2]) == pgid: total += int(stat[21]) * os.sysconf('SC_PAGE_SIZE')
+        except (OSError, IndexError, ValueError):
+            pass
+    return total
+
+
 def close_paren(s, i):
     depth = 0
     for j in range(i, len(s)):
@@ -116,14 +131,21 @@ class Worker:
                               stderr=subprocess.DEVNULL).returncode
 
     def test(self, limit):
+        """The tests' exit status, or None when they ran past the time limit or the memory bound."""
         p = subprocess.Popen(['ctest', '--test-dir', self.build, '--stop-on-failure', '-Q'], start_new_session=True,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         LIVE.add(p)
+        end = time.time() + limit
         try:
-            return p.wait(timeout=limit)
-        except subprocess.TimeoutExpired:
-            os.killpg(p.pid, signal.SIGKILL); p.wait()
-            return None
+            while True:
+                try:
+                    return p.wait(timeout=0.5)
+                except subprocess.TimeoutExpired:
+                    # A change that makes a test allocate without end would take the machine's memory
+                    # (and every other job on it) long before the time limit: it is stopped here.
+                    if time.time() > end or group_rss(p.pid) > MEMORY_BOUND:
+                        os.killpg(p.pid, signal.SIGKILL); p.wait()
+                        return None
         finally:
             LIVE.discard(p)
 
