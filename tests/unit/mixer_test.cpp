@@ -171,6 +171,7 @@ TEST_F(Mixer, PingPongStepsOfManyLoopLengthsReflectAsOftenAsNeeded)
         {12, kHalf, 1, 1000, 0x5EADBEEFu},
         {10, 0x12345678u, 2, 99999, 0xFFFFFFFFu},
         {11, 0x00000003u, 1, 30000, 0x00000001u},
+        {11, 0, 2, 4, 1},                // to 6.FFFFFFFF: the reflection meets the end exactly, and turns
     };
     for (const Case& c : cases) {
         voices_reset();
