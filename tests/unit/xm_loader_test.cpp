@@ -407,6 +407,12 @@ TEST_F(XmLoader, FreeAndFailedOpens)
     EXPECT_FALSE(player_free(nullptr));
     set_module_io(nullptr, memory_close, memory_read, memory_seek, memory_tell);
     EXPECT_EQ(player_load(nullptr, nullptr), nullptr);
+    // A read that fails outright (-1), here any past the header's first 60 bytes, reads as a file
+    // that ends where that read began.
+    auto fails_past_60 = [](void* b, int32_t n, void* h) { return memory_tell(h) >= 60 ? -1 : memory_read(b, n, h); };
+    set_module_io(memory_open, memory_close, fails_past_60, memory_seek, memory_tell);
+    EXPECT_EQ(player_load(nullptr, nullptr), nullptr);
+    EXPECT_NE(std::string(xm_last_error()).find("ends at byte 60 in"), std::string::npos) << xm_last_error();
 }
 
 // Every prefix of a module that uses every feature is rejected, without leaks.
