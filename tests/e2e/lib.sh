@@ -88,12 +88,15 @@ e2e_start() {
     E2E_START_MS=$(e2e_ms)
 }
 
+# E2E_WINDOW_AFTER: when the last look that did not find the window began (it appeared later).
 e2e_wait_window() {
-    local until=$(( $(e2e_ms) + ${1:-30} * 1000 )) w
-    E2E_WINDOW=""
+    local until=$(( $(e2e_ms) + ${1:-30} * 1000 )) w looked
+    E2E_WINDOW="" E2E_WINDOW_AFTER=$(e2e_ms)
     while [ "$(e2e_ms)" -lt "$until" ]; do
+        looked=$(e2e_ms)
         w=$(qe_x xdotool search --onlyvisible --name '^Quietembers$' | head -n 1)
         [ -n "$w" ] && { E2E_WINDOW=$w; return 0; }
+        E2E_WINDOW_AFTER=$looked
         qe_alive "$E2E_PID" || return 1
         sleep 0.1
     done
