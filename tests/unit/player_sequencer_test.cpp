@@ -59,16 +59,17 @@ TEST(Sequencer, PlaysEveryRowThenContinuesAtTheRestartPosition)
 
 TEST(Sequencer, PatternBreakTargets)
 {
-    // D00 on the last order entry goes to entry 0, not to the restart position; D15 is decimal;
-    // D64 is above 63 and becomes row 0.
-    TestModule m(2, {64, 64, 64}, 1);
+    // D15 is decimal; D63 is the last row a break names; D64 is above 63 and becomes row 0 (the
+    // patterns have 128 rows, so no row is cut for want of rows); a break on the last order entry
+    // goes to entry 0, not to the restart position.
+    TestModule m(2, {128, 128, 128}, 1);
     m.p()->restart_position = 2;
     m.set(0, 0, 1, 0, 0, 0, 13, 0x15);
-    m.set(1, 16, 0, 0, 0, 0, 13, 0x64);
-    m.set(2, 1, 1, 0, 0, 0, 13, 0x00);
+    m.set(1, 15, 0, 0, 0, 0, 13, 0x63);
+    m.set(2, 63, 1, 0, 0, 0, 13, 0x64);
     m.start();
-    std::vector<Row> expect = {{0, 0, 1}, {1, 15, 1}, {1, 16, 1}, {2, 0, 1}, {2, 1, 1}, {0, 0, 1}, {1, 15, 1}};
-    EXPECT_EQ(PlayRows(m, 7), expect);
+    std::vector<Row> expect = {{0, 0, 1}, {1, 15, 1}, {2, 63, 1}, {0, 0, 1}, {1, 15, 1}};
+    EXPECT_EQ(PlayRows(m, 5), expect);
 }
 
 TEST(Sequencer, BreakToARowThePatternLacksStartsAtRowZero)
