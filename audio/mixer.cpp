@@ -66,6 +66,32 @@ __attribute__((noinline)) static void mix_ramped(float* out, int32_t frames, con
     gr = r;
 }
 
+// The values of the next four frames, one per lane, interpolated in the lane's own weight; moves
+// the position on by four steps and the weights by one pass.
+static inline __m128 four_values(const int16_t* data, intptr_t& p, uint32_t& f, uint32_t step_frac, intptr_t step,
+                                 __m128i& half, __m128i pass_step)
+{
+    // pmaddwd over (data[pos], data[pos + 1]) word pairs: (1, 0) picks s0, (-1, 1) gives s1 - s0.
+    const __m128i pick_s0 = _mm_set1_epi32(0x00000001);
+    const __m128i pick_d = _mm_set1_epi32(0x0001FFFF);
+    const __m128 scale = _mm_set1_ps(kWeightScale);
+    const __m128i low31 = _mm_set1_epi32(0x7FFFFFFF);
+    __m128i a = load_pair(data + p);
+    advance(p, f, step_frac, step);
+    __m128i b = load_pair(data + p);
+    advance(p, f, step_frac, step);
+    __m128i c = load_pair(data + p);
+    advance(p, f, step_frac, step);
+    __m128i d = load_pair(data + p);
+    advance(p, f, step_frac, step);
+    __m128i words = _mm_unpacklo_epi64(_mm_unpacklo_epi32(a, b), _mm_unpacklo_epi32(c, d));
+    __m128 s0 = _mm_cvtepi32_ps(_mm_madd_epi16(words, pick_s0));
+    __m128 diff = _mm_cvtepi32_ps(_mm_madd_epi16(words, pick_d));
+    __m128 w = _mm_mul_ps(_mm_cvtepi32_ps(half), scale);
+    half = _mm_and_si128(_mm_add_epi32(half, pass_step), low31);
+    return _mm_add_ps(_mm_mul_ps(w, diff), s0);
+}
+
 // Four frames per pass with fixed gains; out must be 16-byte aligned. Each frame's value is formed
 // once, in its own lane, and then spread over its left and right outputs. The weights are carried
 // in a vector of (fraction >> 1) values, one per frame, that move by 2 x step_frac modulo 2^31 per
@@ -74,12 +100,7 @@ static inline void mix_quads(float* out, int32_t quads, const int16_t* data, int
                              uint32_t step_frac, intptr_t step, float gl, float gr)
 {
     const __m128 gains = _mm_setr_ps(gl, gr, gl, gr);
-    const __m128 scale = _mm_set1_ps(kWeightScale);
-    const __m128i low31 = _mm_set1_epi32(0x7FFFFFFF);
     const __m128i pass_step = _mm_set1_epi32(static_cast<int32_t>(step_frac * 2));
-    // pmaddwd over (data[pos], data[pos + 1]) word pairs: (1, 0) picks s0, (-1, 1) gives s1 - s0.
-    const __m128i pick_s0 = _mm_set1_epi32(0x00000001);
-    const __m128i pick_d = _mm_set1_epi32(0x0001FFFF);
     __m128i half = _mm_setr_epi32(static_cast<int32_t>(frac >> 1), static_cast<int32_t>((frac + step_frac) >> 1),
                                   static_cast<int32_t>((frac + 2 * step_frac) >> 1),
                                   static_cast<int32_t>((frac + 3 * step_frac) >> 1));
@@ -87,20 +108,7 @@ static inline void mix_quads(float* out, int32_t quads, const int16_t* data, int
     uint32_t f = frac;
     float* end = out + 8 * static_cast<intptr_t>(quads);
     for (intptr_t i = -8 * static_cast<intptr_t>(quads); i != 0; i += 8) {
-        __m128i a = load_pair(data + p);
-        advance(p, f, step_frac, step);
-        __m128i b = load_pair(data + p);
-        advance(p, f, step_frac, step);
-        __m128i c = load_pair(data + p);
-        advance(p, f, step_frac, step);
-        __m128i d = load_pair(data + p);
-        advance(p, f, step_frac, step);
-        __m128i words = _mm_unpacklo_epi64(_mm_unpacklo_epi32(a, b), _mm_unpacklo_epi32(c, d));
-        __m128 s0 = _mm_cvtepi32_ps(_mm_madd_epi16(words, pick_s0));
-        __m128 diff = _mm_cvtepi32_ps(_mm_madd_epi16(words, pick_d));
-        __m128 w = _mm_mul_ps(_mm_cvtepi32_ps(half), scale);
-        half = _mm_and_si128(_mm_add_epi32(half, pass_step), low31);
-        __m128 x = _mm_add_ps(_mm_mul_ps(w, diff), s0);  // xa xb xc xd
+        __m128 x = four_values(data, p, f, step_frac, step, half, pass_step);  // xa xb xc xd
         _mm_store_ps(end + i, _mm_add_ps(_mm_load_ps(end + i), _mm_mul_ps(_mm_unpacklo_ps(x, x), gains)));
         _mm_store_ps(end + i + 4, _mm_add_ps(_mm_load_ps(end + i + 4), _mm_mul_ps(_mm_unpackhi_ps(x, x), gains)));
     }
@@ -115,11 +123,7 @@ static inline void mix_quads(float* out, int32_t quads, const int16_t* data, int
 static inline void mix_ramp_quads(float* out, int32_t quads, const int16_t* data, intptr_t& pos, uint32_t& frac,
                                   uint32_t step_frac, intptr_t step, float& gl, float& gr, float sl, float sr)
 {
-    const __m128 scale = _mm_set1_ps(kWeightScale);
-    const __m128i low31 = _mm_set1_epi32(0x7FFFFFFF);
     const __m128i pass_step = _mm_set1_epi32(static_cast<int32_t>(step_frac * 2));
-    const __m128i pick_s0 = _mm_set1_epi32(0x00000001);
-    const __m128i pick_d = _mm_set1_epi32(0x0001FFFF);
     const __m128 steps = _mm_setr_ps(sl, sr, sl, sr);
     const __m128 second = _mm_setr_ps(0.0f, 0.0f, sl, sr);
     __m128 g = _mm_add_ps(_mm_setr_ps(gl, gr, gl, gr), second);  // l0 r0 l1 r1
@@ -130,20 +134,7 @@ static inline void mix_ramp_quads(float* out, int32_t quads, const int16_t* data
     uint32_t f = frac;
     float* end = out + 8 * static_cast<intptr_t>(quads);
     for (intptr_t i = -8 * static_cast<intptr_t>(quads); i != 0; i += 8) {
-        __m128i a = load_pair(data + p);
-        advance(p, f, step_frac, step);
-        __m128i b = load_pair(data + p);
-        advance(p, f, step_frac, step);
-        __m128i c = load_pair(data + p);
-        advance(p, f, step_frac, step);
-        __m128i d = load_pair(data + p);
-        advance(p, f, step_frac, step);
-        __m128i words = _mm_unpacklo_epi64(_mm_unpacklo_epi32(a, b), _mm_unpacklo_epi32(c, d));
-        __m128 s0 = _mm_cvtepi32_ps(_mm_madd_epi16(words, pick_s0));
-        __m128 diff = _mm_cvtepi32_ps(_mm_madd_epi16(words, pick_d));
-        __m128 w = _mm_mul_ps(_mm_cvtepi32_ps(half), scale);
-        half = _mm_and_si128(_mm_add_epi32(half, pass_step), low31);
-        __m128 x = _mm_add_ps(_mm_mul_ps(w, diff), s0);
+        __m128 x = four_values(data, p, f, step_frac, step, half, pass_step);
         __m128 h = _mm_add_ps(_mm_add_ps(_mm_movehl_ps(g, g), steps), second);  // l2 r2 l3 r3
         _mm_store_ps(end + i, _mm_add_ps(_mm_load_ps(end + i), _mm_mul_ps(_mm_unpacklo_ps(x, x), g)));
         _mm_store_ps(end + i + 4, _mm_add_ps(_mm_load_ps(end + i + 4), _mm_mul_ps(_mm_unpackhi_ps(x, x), h)));
