@@ -413,6 +413,22 @@ TEST_F(XmLoader, FreeAndFailedOpens)
     set_module_io(memory_open, memory_close, fails_past_60, memory_seek, memory_tell);
     EXPECT_EQ(player_load(nullptr, nullptr), nullptr);
     EXPECT_NE(std::string(xm_last_error()).find("ends at byte 60 in"), std::string::npos) << xm_last_error();
+    // One that fails inside the sample data (which the loader has already found to fit in the
+    // file) names the sample it was reading: the first of the third instrument, whose data follows
+    // the headers of all its samples.
+    xmw::Layout layout;
+    image_ = xmw::Write(xmw::Demo(), &layout);
+    static const std::vector<uint8_t>* image;
+    static int32_t fail_from;
+    image = &image_;
+    fail_from = layout.sample_data_at[2][0];
+    set_module_io([](const void*) { return memory_open_image(image->data(), int32_t(image->size())); }, memory_close,
+                  [](void* b, int32_t n, void* h) { return memory_tell(h) >= fail_from ? -1 : memory_read(b, n, h); },
+                  memory_seek, memory_tell);
+    EXPECT_EQ(player_load(nullptr, nullptr), nullptr);
+    EXPECT_NE(std::string(xm_last_error()).find("sample 0 of instrument 2: "), std::string::npos) << xm_last_error();
+    EXPECT_EQ(xm_last_error_offset(), fail_from) << xm_last_error();
+    set_module_io(memory_open, memory_close, memory_read, memory_seek, memory_tell);  // image_ goes with the test
 }
 
 // Every prefix of a module that uses every feature is rejected, without leaks.
