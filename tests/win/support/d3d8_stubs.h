@@ -1,6 +1,7 @@
 // tests/win/support/d3d8_stubs.h -- every method of the Direct3D 8 device, texture, surface, vertex
 // buffer and index buffer interfaces, answering E_NOTIMPL (or 0): the base of the recording fakes,
-// which override only the calls a test looks at. The method list follows the MinGW d3d8.h declarations one for one.
+// which override only the calls a test looks at. The method list follows the MinGW d3d8.h declarations one for one;
+// the resources share the methods of IUnknown and IDirect3DResource8 (StubResource).
 #pragma once
 #include <d3d8.h>
 
@@ -104,18 +105,23 @@ struct StubDevice : public IDirect3DDevice8 {
     HRESULT STDMETHODCALLTYPE DeletePatch(UINT Handle) override { return E_NOTIMPL; }
 };
 
-struct StubTexture : public IDirect3DTexture8 {
+// The methods every resource shares (IUnknown and IDirect3DResource8).
+template <class Interface, D3DRESOURCETYPE Type>
+struct StubResource : public Interface {
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override { return E_NOTIMPL; }
-    ULONG STDMETHODCALLTYPE AddRef() override { return {}; }
-    ULONG STDMETHODCALLTYPE Release() override { return {}; }
-    HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice8 ** ppDevice) override { return E_NOTIMPL; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 0; }
+    ULONG STDMETHODCALLTYPE Release() override { return 0; }
+    HRESULT STDMETHODCALLTYPE GetDevice(struct IDirect3DDevice8 ** ppDevice) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID refguid, const void *data, DWORD data_size, DWORD flags) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID refguid, void * pData, DWORD * pSizeOfData) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE FreePrivateData(REFGUID refguid) override { return E_NOTIMPL; }
-    DWORD STDMETHODCALLTYPE SetPriority(DWORD PriorityNew) override { return {}; }
-    DWORD STDMETHODCALLTYPE GetPriority() override { return {}; }
-    void STDMETHODCALLTYPE PreLoad() override {  }
-    D3DRESOURCETYPE STDMETHODCALLTYPE GetType() override { return D3DRTYPE_TEXTURE; }
+    DWORD STDMETHODCALLTYPE SetPriority(DWORD PriorityNew) override { return 0; }
+    DWORD STDMETHODCALLTYPE GetPriority() override { return 0; }
+    void STDMETHODCALLTYPE PreLoad() override { }
+    D3DRESOURCETYPE STDMETHODCALLTYPE GetType() override { return Type; }
+};
+
+struct StubTexture : public StubResource<IDirect3DTexture8, D3DRTYPE_TEXTURE> {
     DWORD STDMETHODCALLTYPE SetLOD(DWORD LODNew) override { return {}; }
     DWORD STDMETHODCALLTYPE GetLOD() override { return {}; }
     DWORD STDMETHODCALLTYPE GetLevelCount() override { return {}; }
@@ -140,35 +146,13 @@ struct StubSurface : public IDirect3DSurface8 {
     HRESULT STDMETHODCALLTYPE UnlockRect() override { return E_NOTIMPL; }
 };
 
-struct StubVertexBuffer : public IDirect3DVertexBuffer8 {
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override { return E_NOTIMPL; }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 0; }
-    ULONG STDMETHODCALLTYPE Release() override { return 0; }
-    HRESULT STDMETHODCALLTYPE GetDevice(struct IDirect3DDevice8 ** ppDevice) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID refguid, const void *data, DWORD data_size, DWORD flags) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID refguid, void * pData, DWORD * pSizeOfData) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE FreePrivateData(REFGUID refguid) override { return E_NOTIMPL; }
-    DWORD STDMETHODCALLTYPE SetPriority(DWORD PriorityNew) override { return 0; }
-    DWORD STDMETHODCALLTYPE GetPriority() override { return 0; }
-    void STDMETHODCALLTYPE PreLoad() override { }
-    D3DRESOURCETYPE STDMETHODCALLTYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
+struct StubVertexBuffer : public StubResource<IDirect3DVertexBuffer8, D3DRTYPE_VERTEXBUFFER> {
     HRESULT STDMETHODCALLTYPE Lock(UINT OffsetToLock, UINT SizeToLock, BYTE ** ppbData, DWORD Flags) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Unlock() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetDesc(D3DVERTEXBUFFER_DESC * pDesc) override { return E_NOTIMPL; }
 };
 
-struct StubIndexBuffer : public IDirect3DIndexBuffer8 {
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override { return E_NOTIMPL; }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 0; }
-    ULONG STDMETHODCALLTYPE Release() override { return 0; }
-    HRESULT STDMETHODCALLTYPE GetDevice(struct IDirect3DDevice8 ** ppDevice) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID refguid, const void *data, DWORD data_size, DWORD flags) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID refguid, void * pData, DWORD * pSizeOfData) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE FreePrivateData(REFGUID refguid) override { return E_NOTIMPL; }
-    DWORD STDMETHODCALLTYPE SetPriority(DWORD PriorityNew) override { return 0; }
-    DWORD STDMETHODCALLTYPE GetPriority() override { return 0; }
-    void STDMETHODCALLTYPE PreLoad() override { }
-    D3DRESOURCETYPE STDMETHODCALLTYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
+struct StubIndexBuffer : public StubResource<IDirect3DIndexBuffer8, D3DRTYPE_INDEXBUFFER> {
     HRESULT STDMETHODCALLTYPE Lock(UINT OffsetToLock, UINT SizeToLock, BYTE ** ppbData, DWORD Flags) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Unlock() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetDesc(D3DINDEXBUFFER_DESC * pDesc) override { return E_NOTIMPL; }

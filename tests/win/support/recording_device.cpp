@@ -1,6 +1,7 @@
 // tests/win/support/recording_device.cpp -- the recording fake device and its buffers.
 #include "recording_device.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -27,6 +28,24 @@ UINT VertexCount(D3DPRIMITIVETYPE type, UINT count)
     }
 }
 
+// A level of w x h: a DXT1 level holds 8 bytes per 4 x 4 block, at least one block.
+FakeTexture* TextureLevel(UINT w, UINT h, D3DFORMAT format, bool failLock)
+{
+    FakeTexture* t = new FakeTexture;
+    FakeSurface* s = &t->surface;
+    s->width = w;
+    s->height = h;
+    s->format = format;
+    s->failLock = failLock;
+    bool dxt = format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 ||
+               format == D3DFMT_DXT4 || format == D3DFMT_DXT5;
+    UINT bytesPerPixel = (format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8) ? 4 : 2;
+    s->pitch = dxt ? std::max(1u, w / 4) * 8 : w * bytesPerPixel + 24;
+    s->size = dxt ? s->pitch * std::max(1u, h / 4) : s->pitch * h;
+    s->pixels.assign(s->size + 128, 0xCD);
+    return t;
+}
+
 }  // namespace
 
 HRESULT FakeSurface::GetDesc(D3DSURFACE_DESC* desc)
@@ -35,7 +54,7 @@ HRESULT FakeSurface::GetDesc(D3DSURFACE_DESC* desc)
     desc->Format = format;
     desc->Type = D3DRTYPE_SURFACE;
     desc->Pool = D3DPOOL_MANAGED;
-    desc->Size = static_cast<UINT>(pixels.size());
+    desc->Size = size;
     desc->Width = width;
     desc->Height = height;
     return D3D_OK;
@@ -43,6 +62,7 @@ HRESULT FakeSurface::GetDesc(D3DSURFACE_DESC* desc)
 
 HRESULT FakeSurface::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags)
 {
+    if (failLock) return D3DERR_INVALIDCALL;
     locked->pBits = pixels.data();
     locked->Pitch = static_cast<INT>(pitch);
     return D3D_OK;
@@ -50,20 +70,20 @@ HRESULT FakeSurface::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD fl
 
 HRESULT FakeTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc)
 {
-    return level == 0 ? surface.GetDesc(desc) : D3DERR_INVALIDCALL;
+    return Level(level) ? Level(level)->GetDesc(desc) : D3DERR_INVALIDCALL;
 }
 
 HRESULT FakeTexture::GetSurfaceLevel(UINT level, IDirect3DSurface8** out)
 {
-    if (level != 0) return D3DERR_INVALIDCALL;
-    surface.AddRef();
-    *out = &surface;
+    if (!Level(level)) return D3DERR_INVALIDCALL;
+    Level(level)->AddRef();
+    *out = Level(level);
     return D3D_OK;
 }
 
 HRESULT FakeTexture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags)
 {
-    return level == 0 ? surface.LockRect(locked, rect, flags) : D3DERR_INVALIDCALL;
+    return Level(level) ? Level(level)->LockRect(locked, rect, flags) : D3DERR_INVALIDCALL;
 }
 
 HRESULT FakeVertexBuffer::Lock(UINT offset, UINT size, BYTE** data, DWORD flags)
@@ -144,19 +164,15 @@ int RecordingDevice::Find(const std::string& line, int from) const
 HRESULT RecordingDevice::CreateTexture(UINT w, UINT h, UINT levels, DWORD usage, D3DFORMAT format,
                                        D3DPOOL pool, IDirect3DTexture8** out)
 {
-    FakeTexture* t = new FakeTexture;
-    FakeSurface* s = &t->surface;
-    s->width = w;
-    s->height = h;
-    s->format = format;
-    bool dxt = format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 ||
-               format == D3DFMT_DXT4 || format == D3DFMT_DXT5;
-    UINT bytesPerPixel = (format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8) ? 4 : 2;
-    s->pitch = dxt ? w * 2 : w * bytesPerPixel;  // DXT1: 8 bytes per 4 x 4 block
-    s->pixels.assign(dxt ? (w / 4) * (h / 4) * 8 : s->pitch * h, 0);
+    bool ok = format == D3DFMT_DXT1 ? takesDxt1 : format == D3DFMT_R5G6B5 ? r5g6b5Left-- > 0 : true;
+    textureCalls.push_back({format, w, h, levels, pool, ok});
+    log.push_back(Line(ok ? "CreateTexture %u %u %u" : "CreateTexture %u %u %u refused", w, h, format));
+    if (!ok) { *out = nullptr; return D3DERR_INVALIDCALL; }
+    FakeTexture* t = TextureLevel(w, h, format, failLocks);
+    for (UINT lw = w / 2, lh = h / 2; levels == 0 && (lw | lh); lw /= 2, lh /= 2)
+        t->below.push_back(TextureLevel(std::max(lw, 1u), std::max(lh, 1u), format, failLocks));
     textures.push_back(t);
     *out = t;
-    log.push_back(Line("CreateTexture %u %u %u", w, h, format));
     return D3D_OK;
 }
 

@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "recording_stubs.h"
+#include "d3d8_stubs.h"
 
 namespace recording {
 
-// One level of 16- or 32-bit pixels (or DXT1 blocks) in memory.
-class FakeSurface final : public StubSurface8 {
+// One level of 16- or 32-bit pixels (or DXT1 blocks) in memory. Rows are padded to a pitch wider
+// than the data and 128 bytes of 0xCD follow the level, so a copy that ignores the pitch or the
+// level's size shows.
+class FakeSurface final : public StubSurface {
 public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
     ULONG STDMETHODCALLTYPE Release() override { return --refs; }
@@ -21,25 +23,30 @@ public:
     HRESULT STDMETHODCALLTYPE UnlockRect() override { return D3D_OK; }
     std::vector<uint8_t> pixels;
     UINT      width = 0, height = 0, pitch = 0;
+    UINT      size = 0;               // bytes of the level (the DXT1 blocks, or pitch x height)
     D3DFORMAT format = D3DFMT_UNKNOWN;
     LONG      refs = 1;
+    bool      failLock = false;
 };
 
-// A texture of one level, whatever the level count asked for.
-class FakeTexture final : public StubTexture8 {
+// A texture of one level, or of the whole chain down to 1 x 1 when level count 0 was asked for.
+class FakeTexture final : public StubTexture {
 public:
+    ~FakeTexture() { for (FakeTexture* t : below) delete t; }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
     ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-    DWORD STDMETHODCALLTYPE GetLevelCount() override { return 1; }
+    DWORD STDMETHODCALLTYPE GetLevelCount() override { return static_cast<DWORD>(1 + below.size()); }
     HRESULT STDMETHODCALLTYPE GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
     HRESULT STDMETHODCALLTYPE GetSurfaceLevel(UINT level, IDirect3DSurface8** out) override;
     HRESULT STDMETHODCALLTYPE LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;
     HRESULT STDMETHODCALLTYPE UnlockRect(UINT level) override { return D3D_OK; }
+    FakeSurface* Level(UINT level) { return level == 0 ? &surface : level <= below.size() ? &below[level - 1]->surface : nullptr; }
     FakeSurface surface;
+    std::vector<FakeTexture*> below;  // levels 1, 2, ... of a chain
     LONG        refs = 1;
 };
 
-class FakeVertexBuffer final : public StubVertexBuffer8 {
+class FakeVertexBuffer final : public StubVertexBuffer {
 public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
     ULONG STDMETHODCALLTYPE Release() override { return --refs; }
@@ -53,7 +60,7 @@ public:
     LONG refs = 1;
 };
 
-class FakeIndexBuffer final : public StubIndexBuffer8 {
+class FakeIndexBuffer final : public StubIndexBuffer {
 public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
     ULONG STDMETHODCALLTYPE Release() override { return --refs; }
@@ -84,14 +91,19 @@ struct DrawRecord {
     bool                  inScene;
 };
 
-class RecordingDevice : public StubDevice8 {
+class RecordingDevice : public StubDevice {
 public:
     RecordingDevice();
     ~RecordingDevice();
 
     std::vector<std::string> log;      // "RS 27 1", "TSS 0 16 2", "VP 0 360 160 120", "Draw..."
     std::vector<DrawRecord>  draws;
-    std::vector<FakeTexture*> textures;
+    std::vector<FakeTexture*> textures;  // those created, in order
+    struct TextureCall { D3DFORMAT format; UINT width, height, levels; D3DPOOL pool; bool accepted; };
+    std::vector<TextureCall> textureCalls;  // every CreateTexture, the refused ones too
+    bool takesDxt1 = true;
+    int  r5g6b5Left = 1000;            // R5G6B5 textures it still grants
+    bool failLocks = false;            // textures are made, but none of their levels can be locked
     std::vector<FakeVertexBuffer*> vertexBuffers;
     std::vector<FakeIndexBuffer*>  indexBuffers;
     DWORD renderState[256];
