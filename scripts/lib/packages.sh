@@ -3,7 +3,7 @@ QE_PACKAGES="cmake ninja-build g++ g++-multilib clang libclang-rt-14-dev googlet
  g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 fonts-wine xvfb openbox x11-apps imagemagick xdotool wmctrl
  x11-utils pulseaudio pulseaudio-utils qemu-user-static valgrind xmp libxmp-dev openmpt123 libopenmpt-dev
  libfreetype-dev fonts-dejavu-core python3 sox bc linux-perf
- fonts-dejavu-extra zlib1g-dev ffmpeg"
+ fonts-dejavu-extra zlib1g-dev ffmpeg gdb"
 
 qe_install_packages() {
     missing=""

@@ -283,8 +283,11 @@ e2e_end() {
 # e2e_backtrace FILE: where each thread of the running program stands, as winedbg sees it; kept
 # when the program outlived its test, so that a hang can be told from a slow machine afterwards.
 # winedbg walks every process of the prefix; only the program's threads are kept. 60 s: winedbg
-# reads debug information of every module, which takes seconds on a loaded machine.
+# reads debug information of every module, which takes seconds on a loaded machine. A thread
+# inside a call to the Unix side (Wine's drivers, Mesa, PulseAudio) ends there for winedbg; gdb
+# shows the rest, in FILE with -native before its extension.
 e2e_backtrace() {
+    timeout 60 gdb -p "$E2E_PID" -batch -ex "thread apply all bt 30" >"${1%.*}-native.${1##*.}" 2>&1 </dev/null
     timeout 60 "$WINE64" winedbg --command "bt all" 2>&1 </dev/null |
         awk '/^Backtracing for thread/ { keep = /quietembers/ } keep' >"$1"
     # winedbg reads no symbols from our build; its debug information names the program's frames.
