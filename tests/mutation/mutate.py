@@ -6,7 +6,7 @@ from concurrent.futures import ThreadPoolExecutor
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 HERE, WORK = os.path.join(ROOT, 'tests', 'mutation'), os.path.join(ROOT, 'build', 'mutation')
 FOLDERS = ['module', 'player', 'audio', 'gfx', 'show', 'shell']
-STOP, LIVE = threading.Event(), set()
+STOP, LIVE, LIVE_LOCK = threading.Event(), set(), threading.Lock()
 SANITIZE = True  # --plain turns the sanitizers off
 # Operators are only taken with a space on each side, which leaves out templates, pointers and
 # references (this code writes `T* p`, `a < b`).
@@ -21,6 +21,25 @@ COND = re.compile(r'\b(if|while) \(')
 STATEMENT = re.compile(r'^\s*(\*?[\w.\[\]>()+-]*[\w\]]\s*([-+*/|&^]|<<|>>)?=(?!=)|\+\+\w|--\w|[\w.\[\]>-]+(\+\+|--);'
                        r'|[\w.:\[\]>-]+\(.*\);\s*$)')
 NOISE = re.compile(r'//[^\n]*|/\*.*?\*/|"(?:\\.|[^"\\\n])*"|\'(?:\\.|[^\'\\\n])*\'', re.S)
+
+
+def spawn(cmd):
+    """A build or test run in its own process group, which an interrupt stops; None once stopping."""
+    with LIVE_LOCK:
+        if STOP.is_set(): return None
+        p = subprocess.Popen(cmd, start_new_session=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        LIVE.add(p)
+        return p
+
+
+def stop_all():
+    with LIVE_LOCK:
+        STOP.set()
+        for p in LIVE:
+            try:
+                os.killpg(p.pid, signal.SIGKILL)
+            except ProcessLookupError:  # ended, not yet taken off the list
+                pass
 
 
 def portable_files():
@@ -127,14 +146,17 @@ class Worker:
         self.limit = 3 * (time.time() - start) + 30
 
     def make(self):
-        return subprocess.run(['cmake', '--build', self.build, '-j', '1'], stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL).returncode
+        p = spawn(['cmake', '--build', self.build, '-j', '1'])
+        if p is None: return 1
+        try:
+            return p.wait()
+        finally:
+            with LIVE_LOCK: LIVE.discard(p)
 
     def test(self, limit):
         """The tests' exit status, or None when they ran past the time limit or the memory bound."""
-        p = subprocess.Popen(['ctest', '--test-dir', self.build, '--stop-on-failure', '-Q'], start_new_session=True,
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        LIVE.add(p)
+        p = spawn(['ctest', '--test-dir', self.build, '--stop-on-failure', '-Q'])
+        if p is None: return None
         end = time.time() + limit
         try:
             while True:
@@ -147,7 +169,7 @@ class Worker:
                         os.killpg(p.pid, signal.SIGKILL); p.wait()
                         return None
         finally:
-            LIVE.discard(p)
+            with LIVE_LOCK: LIVE.discard(p)
 
     def run(self, path, no, mut):
         f = os.path.join(self.dir, path)
@@ -165,7 +187,6 @@ class Worker:
 def run_all(jobs, todo):
     """Runs the mutants on `jobs` workers; returns their outcomes in order."""
     workers = [Worker(i) for i in range(jobs)]
-    with ThreadPoolExecutor(jobs) as pool: list(pool.map(Worker.prepare, workers))
     free, lock, results, done = list(workers), threading.Lock(), [None] * len(todo), [0]
 
     def one(i):
@@ -176,13 +197,13 @@ def run_all(jobs, todo):
         finally:
             with lock:
                 free.append(w); done[0] += 1
-                print('[%d/%d] %-11s %s' % (done[0], len(todo), results[i], where(todo[i])), flush=True)
+                if not STOP.is_set(): print('[%d/%d] %-11s %s' % (done[0], len(todo), results[i], where(todo[i])), flush=True)
     pool = ThreadPoolExecutor(jobs)
     try:
+        list(pool.map(Worker.prepare, workers))
         list(pool.map(one, range(len(todo))))
-    except KeyboardInterrupt:  # each worker puts its file back as its build or test ends
-        STOP.set()
-        for p in list(LIVE): os.killpg(p.pid, signal.SIGKILL)
+    except KeyboardInterrupt:  # the builds and tests under way are stopped; each worker puts its file back
+        stop_all()
         pool.shutdown(cancel_futures=True)
         sys.exit('mutation: interrupted')
     pool.shutdown()
