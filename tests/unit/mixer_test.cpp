@@ -119,6 +119,14 @@ TEST_F(Mixer, ForwardLoopWrapsThroughTheGuardFrame)
     mix_voices(block + 2, 1);
     EXPECT_EQ(block[2], 1005.0f);
     EXPECT_EQ(v->position, 101);
+    // A voice that starts past the end (where a sample offset may put it) wraps before its first
+    // frame: 160 is 110 in the loop, and 10 x 110 is heard.
+    v->position = 160;
+    v->position_fraction = 0;
+    block[0] = 0.0f;
+    mix_voices(block, 1);
+    EXPECT_EQ(block[0], 1100.0f);
+    EXPECT_EQ(v->position, 111);
 }
 
 TEST_F(Mixer, PingPongReflectsTwoToTheMinus32Inside)
@@ -352,12 +360,16 @@ TEST_F(Mixer, ChunkSizeNeverChangesTheOutputWhileNoRampRuns)
     Voice after[VOICE_COUNT];
     memcpy(after, g_voices, sizeof after);
 
+    // Shift 1 puts the block a float off frame alignment, where the mixer goes frame by frame.
     for (int chunk : {1, 7, 64, 883, 884}) {
-        setup();
-        std::vector<float> pieces(2 * total, 0.0f);
-        for (int done = 0; done < total; done += chunk) mix_voices(pieces.data() + 2 * done, std::min(chunk, total - done));
-        EXPECT_EQ(memcmp(whole.data(), pieces.data(), whole.size() * sizeof(float)), 0) << "chunk " << chunk;
-        EXPECT_EQ(memcmp(after, g_voices, sizeof after), 0) << "chunk " << chunk;
+        for (int shift : {0, 1}) {
+            setup();
+            std::vector<float> pieces(2 * total + 1, 0.0f);
+            float* block = pieces.data() + shift;
+            for (int done = 0; done < total; done += chunk) mix_voices(block + 2 * done, std::min(chunk, total - done));
+            EXPECT_EQ(memcmp(whole.data(), block, whole.size() * sizeof(float)), 0) << "chunk " << chunk << " shift " << shift;
+            EXPECT_EQ(memcmp(after, g_voices, sizeof after), 0) << "chunk " << chunk << " shift " << shift;
+        }
     }
     EXPECT_EQ(g_voices[63].sample, nullptr);  // the sample without a loop ended on the way
 }

@@ -203,6 +203,12 @@ TEST_F(Slices, StartPreFillsTheRingAndTheThreadFollowsTheDevice)
     EXPECT_EQ(g_write_slice, 3);
     EXPECT_EQ(audio_get_time_ms(&player), heard_at_3);  // slice 3 still holds the pre-fill's sound
     EXPECT_EQ(player.elapsed_ms, 2005 + 60);             // three more slices of 20.045 ms
+    // A second start renders the whole ring again from slice 0, wherever the thread had got to.
+    ASSERT_TRUE(audio_start(&player));
+    device_at(0);
+    EXPECT_EQ(g_write_slice, 0);
+    EXPECT_EQ(player.elapsed_ms, 2005);
+    EXPECT_EQ(audio_get_time_ms(&player), 20);
     EXPECT_TRUE(audio_stop(&player));
     EXPECT_EQ(g_thread_exited.load(), 1);
     EXPECT_FALSE(wave_device_host_playing());  // the device lets go of the ring before it is freed

@@ -30,6 +30,10 @@ TEST(MemoryStream, ReadsAndSeeksStopAtTheEndOfTheImage)
     EXPECT_EQ(buf[9], static_cast<uint8_t>(5749 * 7));
     EXPECT_EQ(memory_read(buf, 4, h), 0);     // at the end: nothing
     EXPECT_EQ(memory_tell(h), 5750);
+    memory_seek(h, 100, 0);
+    EXPECT_EQ(memory_read(buf, 0, h), 0);     // nothing asked, or less: nothing read, nowhere moved
+    EXPECT_EQ(memory_read(buf, -5, h), 0);
+    EXPECT_EQ(memory_tell(h), 100);
 
     const struct { int32_t from, offset; uint8_t origin; int32_t to; } seeks[] = {
         {100, 0, 2, 5750}, {100, 10, 2, 5750}, {5740, 23, 1, 5750}, {100, -50, 2, 5700},
