@@ -275,27 +275,54 @@ TEST(NoteDelay, StartsAtTickYOrNever)
     }
 }
 
+// The old note sounds on as it is until the delayed restart: the instrument reset on the delay
+// row (fadeout back to full) does not reach its voice at the row tick.
+TEST(NoteDelay, TheOldNoteKeepsItsFadeUntilTheRestart)
+{
+    TestModule m(1, {3}, 4);
+    int i = m.add_instrument();
+    VolumeEnvelope(m.instrument(i), {{0, 64}, {1, 64}}, 1);
+    m.instrument(i).volume_fadeout = 8192;
+    m.set(0, 0, 0, 49, i);
+    m.set(0, 1, 0, 255);                  // key-off: the fadeout runs
+    m.set(0, 2, 0, 0, i, 0, 14, 0xD2);    // no note, the instrument, the restart at tick 2
+    m.start();
+    for (int t = 0; t < 8; t++) m.tick();
+    const int faded = Ch(0).voice->volume;
+    m.tick();  // row 2, tick 0
+    EXPECT_EQ(Ch(0).voice->volume, faded);
+    m.tick();
+    m.tick();  // tick 2: the restart, at full volume again
+    EXPECT_GT(Ch(0).voice->volume, faded);
+}
+
 TEST(NoteDelay, WithoutANoteRestartsTheLastNoteWithAnInstrumentReset)
 {
-    TestModule m(1, {2}, 4);
-    int i = m.add_instrument(48, 100);
-    m.set(0, 0, 0, 49, i, 0x18);
-    m.set(0, 1, 0, 0, 0, 0x30, 14, 0xD2);
-    m.start();
-    for (int t = 0; t < 4; t++) m.tick();
-    Voice* before = Ch(0).voice;
-    before->position = 40;
-    m.tick();  // row 1, tick 0: the old note goes on unchanged
-    EXPECT_EQ(Ch(0).voice, before);
-    EXPECT_EQ(Ch(0).volume, 8);
-    m.tick();
-    EXPECT_EQ(Ch(0).voice, before);
-    m.tick();  // tick 2: restart with the instrument's volume, then the column's 0x30
-    EXPECT_NE(Ch(0).voice, before);
-    EXPECT_EQ(Ch(0).voice->position, 0);
-    EXPECT_EQ(Ch(0).volume, 0x20);
-    EXPECT_EQ(Ch(0).panning, 100);
-    EXPECT_EQ(Ch(0).period, 4608);
+    // The delayed cell's volume column (set volume 0x20, or set panning 0) waits for the restart
+    // too; the restart takes the instrument's volume 48 and panning 100 first.
+    const struct { uint8_t column; int volume, panning; } cases[] = {{0x30, 0x20, 100}, {0xC0, 48, 0}};
+    for (const auto& c : cases) {
+        TestModule m(1, {2}, 4);
+        int i = m.add_instrument(48, 100);
+        m.set(0, 0, 0, 49, i, 0x18);
+        m.set(0, 1, 0, 0, 0, c.column, 14, 0xD2);
+        m.start();
+        for (int t = 0; t < 4; t++) m.tick();
+        Voice* before = Ch(0).voice;
+        before->position = 40;
+        m.tick();  // row 1, tick 0: the old note goes on unchanged
+        EXPECT_EQ(Ch(0).voice, before);
+        EXPECT_EQ(Ch(0).volume, 8);
+        EXPECT_EQ(Ch(0).panning, 100);
+        m.tick();
+        EXPECT_EQ(Ch(0).voice, before);
+        m.tick();  // tick 2: the restart, then the column
+        EXPECT_NE(Ch(0).voice, before);
+        EXPECT_EQ(Ch(0).voice->position, 0);
+        EXPECT_EQ(Ch(0).volume, c.volume) << std::hex << int(c.column);
+        EXPECT_EQ(Ch(0).panning, c.panning) << std::hex << int(c.column);
+        EXPECT_EQ(Ch(0).period, 4608);
+    }
 }
 
 TEST(Notes, InstrumentWithoutSampleAndKeysBeyondTheKeymapStaySilent)
@@ -315,11 +342,11 @@ TEST(Notes, InstrumentWithoutSampleAndKeysBeyondTheKeymapStaySilent)
 }
 
 // Linear periods: 7680 - 64 x key - finetune / 2, so C-4 (note 49) is 4608, a semitone is 64 and
-// a finetune of -128 (a semitone down) adds 64.
+// a finetune of -128 (a semitone down) adds 64. Notes 1 and 96 are the lowest and highest keys.
 TEST(Notes, FinetuneAndRelativeNoteMoveTheLinearPeriod)
 {
     const int cases[][4] = {{49, 0, 0, 4608}, {49, -128, 0, 4672}, {49, 127, 0, 4545}, {49, -16, 0, 4616},
-                            {49, 0, 12, 3840}, {61, 0, -12, 4608}};
+                            {49, 0, 12, 3840}, {61, 0, -12, 4608}, {1, 0, 0, 7680}, {96, 0, 0, 1600}};
     for (auto& c : cases) {
         TestModule m(1, {1}, 1);
         int i = m.add_instrument();
@@ -330,6 +357,16 @@ TEST(Notes, FinetuneAndRelativeNoteMoveTheLinearPeriod)
         m.tick();
         EXPECT_EQ(Ch(0).period, c[3]) << c[0] << " " << c[1] << " " << c[2];
     }
+    // A key far above the frequencies worked out ahead (note 96 with relative note 127: key 222,
+    // period -6528) gets 8363 x 2^((4608 + 6528) / 768) = 8363 x 2^14.5 = 193774682.47 Hz.
+    TestModule m(1, {1}, 1);
+    int i = m.add_instrument();
+    m.sample_of(i).relative_note = 127;
+    m.set(0, 0, 0, 96, i);
+    m.start();
+    m.tick();
+    EXPECT_EQ(Ch(0).period, -6528);
+    EXPECT_EQ(Ch(0).voice->frequency, 193774682);
 }
 
 TEST(Notes, WithoutTheLinearTableAKeyGetsTheAmigaPeriodOfTheSamePitch)

@@ -125,12 +125,12 @@ TEST(Sequencer, RowTickAt125BpmSpeed11Lasts9702Samples)
 
 TEST(Sequencer, OrderTableNamingAMissingPatternDoesNotLeaveTheModule)
 {
-    // A restart position beyond the song and a pattern number without a pattern: the player keeps
-    // going at order 0 and reads nothing it does not have.
+    // A restart position past the song's last entry (2 of entries 0 and 1) and a pattern number
+    // without a pattern: the player keeps going at order 0 and reads nothing it does not have.
     TestModule m(1, {2, 2, 2});
     m.p()->song_length = 2;
     m.p()->pattern_slots = 2;  // the third lies in memory beyond the module's patterns
-    m.p()->restart_position = 9;
+    m.p()->restart_position = 2;
     m.p()->order_table[1] = 2;
     m.start();
     std::vector<Row> expect = {{0, 0, 1}, {0, 1, 1}, {1, 0, 1}, {0, 0, 1}};
