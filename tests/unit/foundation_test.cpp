@@ -53,6 +53,8 @@ TEST(FrameClock, VeryLongGapsClampAndBackwardCountersGiveZero)
     FrameClockResetAt(1000, 500);
     EXPECT_EQ(FrameClockTickAt(400), 0u);
     EXPECT_EQ(g_clockLast, 500);
+    // One count of a 1,000 Hz counter is 1 ms: 65536 / 1000 = 65 units of 1/65536 s.
+    EXPECT_EQ(FrameClockTickAt(501), 65u);
 }
 
 TEST(Heap, BlocksAreZeroWithZeroMarginsAndCounted)

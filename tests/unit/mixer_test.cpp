@@ -87,6 +87,14 @@ TEST_F(Mixer, NothingHappensForZeroFramesOrSilentVoices)
     for (float f : block) EXPECT_EQ(f, 0.0f);
     mix_voices(block, 8);
     EXPECT_EQ(memcmp(&before[1], &g_voices[1], sizeof(Voice)), 0);
+    // Only slots 0..63 are mixed: a voice in a record beyond them neither sounds nor moves.
+    float quiet[16] = {};
+    voices_reset();
+    steady_voice(MIXED_VOICES, &smp.s, 5, 123, 1, 456);
+    memcpy(before, g_voices, sizeof before);
+    mix_voices(quiet, 8);
+    EXPECT_EQ(memcmp(before, g_voices, sizeof before), 0);
+    for (float f : quiet) EXPECT_EQ(f, 0.0f);
 }
 
 TEST_F(Mixer, SampleWithoutLoopPlaysExactlyItsLengthThenStops)
@@ -243,20 +251,24 @@ TEST_F(Mixer, ReflectionOntoLoopStartZeroReadsTheZeroMarginBeforeTheData)
 TEST_F(Mixer, RampFromSilenceReachesTheTargetsInOneRampLength)
 {
     TestSample smp(std::vector<int16_t>(1000, 1000), 2, 0, 1000);
-    Voice* v = steady_voice(0, &smp.s, 0, 0, 1, 0, 128, 128);
-    v->level_left = v->level_right = 0;  // a trigger: levels 0, no ramp yet
-    v->ramp_remaining = 0;
-    float block[2 * 200] = {};
-    mix_voices(block, 200);
-    // From gain 0 to 128/255 in 128 equal steps of 1/255: frame i is 1000 i / 255 (the float sums
-    // stray by far less than 0.01), then 1000 x 128/255 from frame 128 on.
-    EXPECT_EQ(block[0], 0.0f);
-    for (int i = 0; i < 128; i++) ASSERT_NEAR(block[2 * i], 1000.0f * i / 255.0f, 0.01f) << i;
-    for (int i = 128; i < 200; i++) ASSERT_EQ(block[2 * i + 1], 1000.0f * (128 * kInv255)) << i;
-    EXPECT_EQ(v->level_left, 32768);
-    EXPECT_EQ(v->level_right, 32768);
-    EXPECT_EQ(v->ramp_remaining, 0);
-    EXPECT_EQ(v->ramp_step_left, 0.0f);
+    // Shift 1 puts the block a float off frame alignment, where the mixer goes frame by frame.
+    for (int shift : {0, 1}) {
+        Voice* v = steady_voice(0, &smp.s, 0, 0, 1, 0, 128, 128);
+        v->level_left = v->level_right = 0;  // a trigger: levels 0, no ramp yet
+        v->ramp_remaining = 0;
+        float memory[2 * 200 + 1] = {};
+        float* block = memory + shift;
+        mix_voices(block, 200);
+        // From gain 0 to 128/255 in 128 equal steps of 1/255: frame i is 1000 i / 255 (the float
+        // sums stray by far less than 0.01), then 1000 x 128/255 from frame 128 on.
+        EXPECT_EQ(block[0], 0.0f);
+        for (int i = 0; i < 128; i++) ASSERT_NEAR(block[2 * i], 1000.0f * i / 255.0f, 0.01f) << i << " " << shift;
+        for (int i = 128; i < 200; i++) ASSERT_EQ(block[2 * i + 1], 1000.0f * (128 * kInv255)) << i << " " << shift;
+        EXPECT_EQ(v->level_left, 32768);
+        EXPECT_EQ(v->level_right, 32768);
+        EXPECT_EQ(v->ramp_remaining, 0);
+        EXPECT_EQ(v->ramp_step_left, 0.0f);
+    }
 }
 
 TEST_F(Mixer, RampSplitAcrossTwoCallsEndsExactlyAtTheTargets)

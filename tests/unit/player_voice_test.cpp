@@ -70,9 +70,10 @@ TEST_F(VoiceUpdate, FinalVolumeAndGains)
 
 TEST_F(VoiceUpdate, PanningWithItsEnvelope)
 {
-    // (channel panning, envelope panning) -> voice panning
+    // (channel panning, envelope panning) -> voice panning. The envelope moves the panning by
+    // (128 - |p - 128|) / 32 whole steps of its distance from 32: 161 takes 95 / 32 = 2 of them.
     const int cases[][3] = {{128, 64, 255}, {128, 0, 0}, {128, 32, 128}, {20, 64, 20}, {20, 0, 20},
-                            {100, 40, 124}, {240, 0, 240}, {300, 32, 255}, {-9, 32, 0}};
+                            {100, 40, 124}, {240, 0, 240}, {300, 32, 255}, {-9, 32, 0}, {161, 64, 225}, {161, 0, 97}};
     for (auto& c : cases) {
         ch.panning = c[0];
         ch.envelope_panning = c[1];

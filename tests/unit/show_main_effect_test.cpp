@@ -184,10 +184,12 @@ TEST(ShowRing, PointsComeFromTheGeneratorInAFixedOrder)
         ASSERT_EQ(sprites[i].rhw, 1.0f) << i;
     }
 
+    // Each sprite is two triangles over its four corners, 0 1 2 and 1 3 2: the last is 2044 2045
+    // 2046 2045 2047 2046.
     uint16_t indices[kRingIndices];
     BuildRingIndices(indices);
-    const uint16_t last[6] = {2044, 2045, 2046, 2045, 2047, 2046};
-    for (int i = 0; i < 6; i++) EXPECT_EQ(indices[kRingIndices - 6 + i], last[i]);
+    const int corner[6] = {0, 1, 2, 1, 3, 2};
+    for (int i = 0; i < kRingIndices; i++) ASSERT_EQ(indices[i], i / 6 * 4 + corner[i % 6]) << i;
 }
 
 TEST(ShowRing, ProjectionDividesByZAndTakesDepthFromW)

@@ -468,7 +468,7 @@ TEST_F(XmLoader, MalformedFilesAreRejected)
         {"17 samples", [](std::vector<uint8_t>& b, const xmw::Layout& l) { xmw::Put16(b, l.instrument_at[2] + 27, 17); }, "17 samples"},
         {"13 volume points", [](std::vector<uint8_t>& b, const xmw::Layout& l) { b[l.instrument_at[1] + 225] = 13; }, "13 volume envelope points"},
         {"13 panning points", [](std::vector<uint8_t>& b, const xmw::Layout& l) { b[l.instrument_at[2] + 226] = 13; }, "13 panning envelope points"},
-        {"more instruments than bytes for them", [](std::vector<uint8_t>& b, const xmw::Layout& l) { xmw::Put16(b, l.instrument_count_at, 32767); }, "32767 instruments need at least"},
+        {"more instruments than bytes for them", [](std::vector<uint8_t>& b, const xmw::Layout& l) { xmw::Put16(b, l.instrument_count_at, 32767); }, "instruments: truncated: 32767 instruments need at least"},
         {"instrument header past the end", [](std::vector<uint8_t>& b, const xmw::Layout& l) { xmw::Put32(b, l.instrument_at[0], 0x7FFFFFFF); }, "truncated"},
         {"sample longer than the file", [](std::vector<uint8_t>& b, const xmw::Layout& l) { xmw::Put32(b, l.sample_header_at[2][1], 6); }, "sample data would end"},
         {"sample length 4 GB", [](std::vector<uint8_t>& b, const xmw::Layout& l) { xmw::Put32(b, l.sample_header_at[1][0], 0xFFFFFFFFu); }, "sample data would end"},
@@ -495,6 +495,11 @@ TEST_F(XmLoader, MalformedFilesAreRejected)
         if (k != std::string::npos) { EXPECT_EQ(xm_last_error_offset(), std::stoi(e.substr(k))) << c.what << ": " << e; }
         EXPECT_EQ(MemLiveBlocks(), blocks_) << c.what;
     }
+    // A load that succeeds clears the last rejection.
+    player_ = Load(valid);
+    ASSERT_NE(player_, nullptr);
+    EXPECT_STREQ(xm_last_error(), "");
+    EXPECT_EQ(xm_last_error_offset(), -1);
 }
 
 // An empty instrument whose header size is below its own 29 bytes: the next one follows them
