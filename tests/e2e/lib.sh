@@ -83,9 +83,29 @@ e2e_start() {
     E2E_TAG="$E2E_NAME-$$-$RANDOM"
     # winediag errors tell a program that Wine gave no display driver (see e2e_harness_fault).
     # The module trace records the DLLs' detach at the program's exit (see e2e_program_status).
+    # An abort of the C library inside Wine's Unix side leaves abort-PID-TID.txt in $E2E_OUT (the
+    # native stack; see abort_stack.c) and ends the program with status 134.
+    local preload=""
+    [ -z "${QE_NO_ABORT_STACK:-}" ] && e2e_abort_stack_lib && preload=$E2E_ABORT_LIB
     QE_E2E_TAG=$E2E_TAG WINEDEBUG=${1:--all},err+winediag,trace+module \
+        LD_PRELOAD=$preload QE_ABORT_DIR=$E2E_OUT \
         qe_spawn E2E_PID "$E2E_OUT/wine.log" "$WINE64" "$QE_EXE"
     E2E_START_MS=$(e2e_ms)
+}
+
+# e2e_abort_stack_lib: E2E_ABORT_LIB, abort_stack.c built once (again when the source is newer).
+# Without a C compiler there is none, and runs go on without it.
+E2E_ABORT_LIB="$e2e_root/build/e2e/abort_stack.so"
+e2e_abort_stack_lib() {
+    local src="$e2e_root/tests/e2e/abort_stack.c" tmp
+    [ -f "$E2E_ABORT_LIB" ] && [ "$E2E_ABORT_LIB" -nt "$src" ] && return 0
+    mkdir -p "${E2E_ABORT_LIB%/*}"
+    tmp="$E2E_ABORT_LIB.$$.$RANDOM"
+    # Built aside and renamed: tests that run side by side may build it at the same time.
+    gcc -O1 -g -Wall -shared -fPIC -o "$tmp" "$src" -ldl </dev/null >/dev/null 2>&1 &&
+        mv -f "$tmp" "$E2E_ABORT_LIB" && return 0
+    rm -f "$tmp"
+    return 1
 }
 
 # E2E_WINDOW_AFTER: when the last look that did not find the window began (it appeared later).
