@@ -84,7 +84,8 @@ e2e_start() {
     # winediag errors tell a program that Wine gave no display driver (see e2e_harness_fault).
     # The module trace records the DLLs' detach at the program's exit (see e2e_program_status).
     # An abort of the C library inside Wine's Unix side leaves abort-PID-TID.txt in $E2E_OUT (the
-    # native stack; see abort_stack.c) and ends the program with status 134.
+    # native stack; see abort_stack.c) and ends the program with status 134. QE_NO_ABORT_STACK=1
+    # leaves it out.
     local preload=""
     [ -z "${QE_NO_ABORT_STACK:-}" ] && e2e_abort_stack_lib && preload=$E2E_ABORT_LIB
     QE_E2E_TAG=$E2E_TAG WINEDEBUG=${1:--all},err+winediag,trace+module \
