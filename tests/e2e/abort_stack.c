@@ -53,6 +53,16 @@ static _Unwind_Reason_Code stop_at_once(struct _Unwind_Context* context, void* u
     return _URC_END_OF_STACK;
 }
 
+static void catch_signal(int sig, void (*handler)(int, siginfo_t*, void*))
+{
+    struct sigaction action;
+    memset(&action, 0, sizeof action);
+    action.sa_sigaction = handler;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    g_sigaction(sig, &action, NULL);
+}
+
 /* A fault while walking frames that cannot be read (a thread stopped in Windows code, say) ends
  * the walk; the process ends as it would have after it. */
 static void on_fault(int sig, siginfo_t* info, void* context)
@@ -65,13 +75,8 @@ static void on_fault(int sig, siginfo_t* info, void* context)
 static void on_abort(int sig, siginfo_t* info, void* context)
 {
     (void)sig; (void)info; (void)context;
-    struct sigaction fault;
-    memset(&fault, 0, sizeof fault);
-    fault.sa_sigaction = on_fault;
-    fault.sa_flags = SA_SIGINFO;
-    sigemptyset(&fault.sa_mask);
-    g_sigaction(SIGSEGV, &fault, NULL);
-    g_sigaction(SIGBUS, &fault, NULL);
+    catch_signal(SIGSEGV, on_fault);
+    catch_signal(SIGBUS, on_fault);
     char path[600];
     long tid = (long)syscall(SYS_gettid);
     snprintf(path, sizeof path, "%s/abort-%d-%ld.txt", g_dir, (int)getpid(), tid);
@@ -111,10 +116,5 @@ __attribute__((constructor)) static void abort_stack_init(void)
     g_sigaction = (sigaction_fn)dlsym(RTLD_NEXT, "sigaction");
     /* One walk now, while the heap is sound: the unwinder sets itself up on its first use. */
     _Unwind_Backtrace(stop_at_once, NULL);
-    struct sigaction action;
-    memset(&action, 0, sizeof action);
-    action.sa_sigaction = on_abort;
-    action.sa_flags = SA_SIGINFO;
-    sigemptyset(&action.sa_mask);
-    g_sigaction(SIGABRT, &action, NULL);
+    catch_signal(SIGABRT, on_abort);
 }
