@@ -85,9 +85,9 @@ e2e_start() {
     # The module trace records the DLLs' detach at the program's exit (see e2e_program_status).
     # An abort of the C library inside Wine's Unix side leaves abort-PID-TID.txt in $E2E_OUT (the
     # native stack; see abort_stack.c) and ends the program with status 134. QE_NO_ABORT_STACK=1
-    # leaves it out.
-    local preload=""
-    [ -z "${QE_NO_ABORT_STACK:-}" ] && e2e_abort_stack_lib && preload=$E2E_ABORT_LIB
+    # leaves it out; a library already preloaded by the caller (a heap checker, say) stays.
+    local preload=${LD_PRELOAD:-}
+    [ -z "${QE_NO_ABORT_STACK:-}" ] && e2e_abort_stack_lib && preload="${preload:+$preload:}$E2E_ABORT_LIB"
     QE_E2E_TAG=$E2E_TAG WINEDEBUG=${1:--all},err+winediag,trace+module \
         LD_PRELOAD=$preload QE_ABORT_DIR=$E2E_OUT \
         qe_spawn E2E_PID "$E2E_OUT/wine.log" "$WINE64" "$QE_EXE"
