@@ -1,27 +1,33 @@
 # scripts/lib/session.sh -- the headless desktop the program runs in: a virtual X display, a window
 # manager, a sound server with a null sink clocked in real time, and a persistent wineserver.
-# Shared by scripts/test, scripts/demo and the end-to-end tests.
+# Shared by scripts/test, scripts/demo, scripts/capture and the end-to-end tests.
 #
 # Sourced:
 #   . scripts/lib/session.sh
 #   qe_session_trap                  # stop the session on exit, Ctrl-C, TERM, HUP
-#   qe_session_start [WxH]           # default 640x480; exports DISPLAY, PULSE_SERVER, PULSE_LATENCY_MSEC
+#   qe_session [WxH]                 # joins the session this process inherited if it is WxH (default
+#                                    # 640x480), else starts one of its own; exports DISPLAY,
+#                                    # PULSE_SERVER, PULSE_LATENCY_MSEC, WINEPREFIX, QE_SESSION_*
 #   qe_session_spawn VAR LOG CMD...  # a background process of the session; its PID goes into VAR
 #   qe_capture_start OUT.raw / qe_capture_stop / qe_raw_to_wav IN.raw OUT.wav
 #   qe_screenshot OUT.png [any] [WINDOW]  # retaken while single-coloured; "any" accepts one colour
 #   qe_activate_window WINDOW        # the X window becomes the active one (keys go there)
-#   qe_session_stop                  # kills what the session started, by PID, and the wineserver
+#   qe_session_stop                  # stops a session this process started (a joined one stays):
+#                                    # kills what it started, by PID, and its wineserver
 # Called:
 #   scripts/lib/session.sh run [--size WxH] -- CMD ARGS...   # CMD runs inside a session of its own
 #
+# Each session this process starts has a Wine prefix of its own, copied from the template: two
+# sessions never share a wineserver, whoever starts them.
 # Every background process gets /dev/null for input and output and no other descriptor of ours:
 # Wine's background processes inherit descriptors, and whoever reads one of our pipes ($(...),
 # | tee, ctest, a CI log) would otherwise wait until they exit.
 
 . "$(dirname "${BASH_SOURCE[0]:-$0}")/wine-env.sh"
 
-QE_SESSION_DIR=""      # temporary directory of the running session (empty: none)
-QE_SESSION_PIDS=()     # processes the session started, oldest first
+# QE_SESSION_DIR (exported): temporary directory of the running session, ours or inherited.
+QE_SESSION_OWN=""      # set while this process runs a session it started
+QE_SESSION_PIDS=()     # processes our session started, oldest first
 QE_CAPTURE_PID=""      # parec, while capturing
 QE_SESSION_STRAYS=""   # processes the last stop found only by their environment, and killed
 
@@ -105,7 +111,7 @@ qe_kill() {
 # qe_session_leftovers [DIR]: PIDs of processes still carrying the session (by default the running
 # one) in their environment: every descendant of it, Wine's services included; one a line.
 qe_session_leftovers() {
-    local dir=${1:-$QE_SESSION_DIR} e pid
+    local dir=${1:-${QE_SESSION_DIR:-}} e pid
     [ -n "$dir" ] || return 0
     for e in $(grep -lzx "QE_SESSION_DIR=$dir" /proc/[0-9]*/environ 2>/dev/null); do
         pid=${e#/proc/}; pid=${pid%/environ}
@@ -115,12 +121,21 @@ qe_session_leftovers() {
     return 0
 }
 
+qe_session() {
+    local size=${1:-640x480}
+    if [ -n "${QE_SESSION_DIR:-}" ] && [ -d "$QE_SESSION_DIR" ] && [ "${QE_SESSION_SIZE:-}" = "$size" ]; then
+        return 0
+    fi
+    qe_session_start "$size"
+}
+
 qe_session_start() {
     local size=${1:-640x480} i
-    [ -n "$QE_SESSION_DIR" ] && { echo "session: already running" >&2; return 1; }
+    [ -n "$QE_SESSION_OWN" ] && { echo "session: already running" >&2; return 1; }
     QE_SESSION_DIR=$(mktemp -d /tmp/qe-session.XXXXXX) || return 1
-    export QE_SESSION_DIR
-    QE_SESSION_OLD_DISPLAY=${DISPLAY-}
+    QE_SESSION_OWN=1
+    QE_SESSION_SAVED="${DISPLAY-}|${WINEPREFIX-}"
+    export QE_SESSION_DIR WINEPREFIX="$QE_SESSION_DIR/wineprefix"
     local d=$QE_SESSION_DIR
 
     # The X display: Xvfb picks a free number and writes it to descriptor 3.
@@ -217,8 +232,8 @@ qe_wait_display_driver() {
 # qe_capture_stop. Start it before the program so the first sample is captured.
 qe_capture_start() {
     local out=$1 i
-    [ -n "$QE_SESSION_DIR" ] || return 1
-    qe_session_spawn QE_CAPTURE_PID "$QE_SESSION_DIR/parec.log" parec --latency-msec=20 -d cap.monitor \
+    [ -n "${QE_SESSION_DIR:-}" ] || return 1
+    qe_spawn QE_CAPTURE_PID "$QE_SESSION_DIR/parec.log" parec --latency-msec=20 -d cap.monitor \
         --format=s16le --rate=44100 --channels=2 --raw "$out"
     for ((i = 0; i < 100; i++)); do
         [ -n "$(pactl list short source-outputs </dev/null 2>/dev/null)" ] && return 0
@@ -316,7 +331,7 @@ qe_wait_focused() {
 }
 
 qe_session_stop() {
-    [ -n "$QE_SESSION_DIR" ] || return 0
+    [ -n "$QE_SESSION_OWN" ] || return 0
     local i pid
     QE_CAPTURE_PID=""
     # Wine first, while its display still exists: the server takes every Windows process with it.
@@ -334,10 +349,10 @@ qe_session_stop() {
     done
     rm -rf "$QE_SESSION_DIR"
     QE_SESSION_LAST_DIR=$QE_SESSION_DIR
-    QE_SESSION_DIR=""
-    QE_SESSION_PIDS=()
-    unset QE_TEST_DISPLAY PULSE_SERVER PULSE_LATENCY_MSEC QE_SESSION_SIZE
-    if [ -n "$QE_SESSION_OLD_DISPLAY" ]; then export DISPLAY=$QE_SESSION_OLD_DISPLAY; else unset DISPLAY; fi
+    QE_SESSION_OWN="" QE_SESSION_PIDS=()
+    unset QE_SESSION_DIR QE_TEST_DISPLAY PULSE_SERVER PULSE_LATENCY_MSEC QE_SESSION_SIZE DISPLAY WINEPREFIX
+    [ -n "${QE_SESSION_SAVED%%|*}" ] && export DISPLAY=${QE_SESSION_SAVED%%|*}
+    export WINEPREFIX=${QE_SESSION_SAVED#*|}
     return 0
 }
 
@@ -358,7 +373,7 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
     [ "${1:-}" = -- ] && shift
     [ $# -gt 0 ] || { echo "usage: $0 run [--size WxH] -- CMD ARGS..." >&2; exit 2; }
     qe_session_trap
-    qe_session_start "$size" || exit 1
+    qe_session "$size" || exit 1
     "$@"
     rc=$?
     qe_session_stop

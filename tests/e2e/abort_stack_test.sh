@@ -31,8 +31,11 @@ if e2e_begin abort_stack; then
         e2e_start -all,trace+fps
         if e2e_wait_window 30 && e2e_wait_frames 20; then
             kill -ABRT "$E2E_PID"
-            e2e_wait_exit 10
-            e2e_check '[ "$E2E_EXIT" = 134 ]' "the program under Wine ended with $E2E_EXIT after SIGABRT, not 134"
+            qe_wait_exit "$E2E_PID" 60
+            E2E_JUDGED=1
+            e2e_check '[ "$QE_EXIT" = 134 ]' "the program under Wine ended with $QE_EXIT after SIGABRT, not 134"
+            qe_verdict "$QE_EXIT" "$E2E_OUT/wine.log"
+            e2e_check '[ "$QE_VERDICT" = crash ]' "the verdict on it is not a crash: $QE_VERDICT_WHY"
             f=$(ls "$E2E_OUT"/abort-*.txt 2>/dev/null | head -n 1)
             e2e_check '[ -n "$f" ]' "no abort-*.txt from the program under Wine"
             # Whichever thread took the signal, the walk starts in the handler.

@@ -7,9 +7,6 @@
 . "$(dirname "$0")/lib.sh"
 here=$(dirname "$0")
 
-xmtool="$e2e_root/build/native/xmtool"
-[ -f "$e2e_root/build/native/CMakeCache.txt" ] &&
-    cmake --build "$e2e_root/build/native" --target xmtool >/dev/null 2>&1 </dev/null
 QE_EXE=$e2e_root/build/win64/quietembers-capture.exe
 fps=30
 escape_at=20
@@ -18,26 +15,27 @@ escape_at=20
 # 27 s of show at 30 frames a second (811 frames) took 25 s here with both cores loaded by other
 # builds; the limit of 120 s leaves room for a machine four times slower.
 capture() {
-    local name=$1
+    local name=$1 pauses
     shift
+    pauses=$(qe_pauses)
     (
         qe_close_fds
         export QE_CAPTURE_FPS=$fps QE_CAPTURE_ESCAPE_AT=$escape_at QE_CAPTURE_SECONDS_MAX=60 \
-            QE_CAPTURE_WAV="$E2E_OUT/$name.wav" WINEDEBUG=-all,err+winediag
+            QE_CAPTURE_WAV="$E2E_OUT/$name.wav" WINEDEBUG=-all,err+winediag,trace+module
         timeout -k 5 120 "$WINE64" "$QE_EXE" 2>"$E2E_OUT/$name.log" </dev/null |
             python3 "$here/capture_frames.py" "$E2E_OUT/$name" "$@" >"$E2E_OUT/$name.count"
         echo "${PIPESTATUS[0]} ${PIPESTATUS[1]}" >"$E2E_OUT/$name.status"
     )
     read -r rc prc <"$E2E_OUT/$name.status"
-    grep -q "no driver could be loaded" "$E2E_OUT/$name.log" &&
-        e2e_fail "HARNESS FAULT: Wine gave the capture no display driver (not a program fault)"
-    e2e_check '[ "$rc" = 0 ] && [ "$prc" = 0 ]' "run $name ended with $rc (frames: $prc)"
+    qe_verdict "$rc" "$E2E_OUT/$name.log" "$pauses"
+    case $? in
+        75) E2E_ENV=$QE_VERDICT_WHY; e2e_log "environment fault: $QE_VERDICT_WHY" ;;
+        *) e2e_check '[ "$QE_VERDICT_WHY" = "exit code 0" ] && [ "$prc" = 0 ]' "run $name: $QE_VERDICT_WHY (frames: $prc)" ;;
+    esac
 }
 
 if e2e_begin capture; then
-    if [ ! -x "$xmtool" ]; then
-        e2e_fail "no $xmtool (build the native preset)"
-    else
+    if e2e_xmtool; then
         music=$(python3 "$here/capture_check.py" title-frames $fps)
         escape=$((escape_at * fps))
         keep="$((3 * fps)) $((music + 6 * fps)) $((music + 8 * fps)) $((music + 13 * fps)) $((escape + 4 * fps))"
@@ -55,7 +53,7 @@ if e2e_begin capture; then
         e2e_check 'cmp -s "$E2E_OUT/a/frames.md5" "$E2E_OUT/b/frames.md5"' "the two runs' frames differ"
         e2e_log "hashes: WAV $(md5sum <"$E2E_OUT/a.wav" | cut -c1-32), frames $(md5sum <"$E2E_OUT/a/frames.md5" | cut -c1-32)"
 
-        "$xmtool" render -o "$E2E_OUT/reference.raw" --seconds 40 >/dev/null 2>&1
+        "$E2E_XMTOOL" render -o "$E2E_OUT/reference.raw" --seconds 40 >/dev/null 2>&1
         python3 "$here/capture_check.py" sound "$E2E_OUT/a.wav" "$E2E_OUT/reference.raw" $fps "$music" "$escape" \
             >"$E2E_OUT/sound.txt" 2>&1
         rc=$?

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Compares the program's captured sound with `xmtool render` of the same module.
 
-    sound_compare.py CAPTURE.raw REFERENCE.raw SECONDS ESCAPE
+    sound_compare.py CAPTURE.raw REFERENCE.raw SECONDS
     sound_compare.py --music CAPTURE.raw    # seconds captured from the first non-zero frame on
 
 Both files are 44100 Hz 16-bit stereo. The capture starts before the program, so the two are lined
@@ -12,14 +12,10 @@ drop a little of the stream to catch up with its clock: the capture goes on furt
 render. Such a skip is accepted, counted and reported when it is short (at most MAX_DROP, far
 below the program's two-second ring, whose faults would show as a ring's worth of shift) and when
 no more has been dropped in all than silence was inserted (a catch-up never gets ahead of time).
-Any other difference ends the equal part. Checks: the first SECONDS of the music are equal sample for sample; and if ESCAPE
-(seconds into the capture at which Escape was pressed) is not negative, the sound stays equal
-until about two seconds after the key (the ring ahead of the speakers), then changes, and five
-seconds after the key it has fallen to silence against the reference. Prints one fact a line;
-exits 1 when a check fails, 3 when the only failure is a capture that ends before SECONDS of music
-(a test still recording may wait and compare again).
+Any other difference ends the equal part. Checks that the first SECONDS of the music are equal
+sample for sample. Prints one fact a line; exits 1 when the check fails, 3 when the only failure is
+a capture that ends before SECONDS of music (a test still recording may wait and compare again).
 """
-import array
 import sys
 
 RATE = 44100
@@ -64,11 +60,6 @@ def resume(capture, c, reference, r, window):
     return None if at < 0 else at // FRAME
 
 
-def energy(data, start, end):
-    s = array.array("h", data[start * FRAME:end * FRAME])
-    return sum(v * v for v in s) / max(1, len(s))
-
-
 def music_seconds(path):
     data = open(path, "rb").read()
     start = next_nonzero(data, 0)
@@ -79,13 +70,12 @@ def main():
     if len(sys.argv) == 3 and sys.argv[1] == "--music":
         print("%.3f" % music_seconds(sys.argv[2]))
         return 0
-    if len(sys.argv) != 5:
-        print("usage: sound_compare.py CAPTURE.raw REFERENCE.raw SECONDS ESCAPE | --music CAPTURE.raw")
+    if len(sys.argv) != 4:
+        print("usage: sound_compare.py CAPTURE.raw REFERENCE.raw SECONDS | --music CAPTURE.raw")
         return 2
     capture = open(sys.argv[1], "rb").read()
     reference = open(sys.argv[2], "rb").read()
     seconds = float(sys.argv[3])
-    escape = float(sys.argv[4])
     nc, nr = len(capture) // FRAME, len(reference) // FRAME
 
     c, r = next_nonzero(capture, 0), next_nonzero(reference, 0)
@@ -93,20 +83,11 @@ def main():
         print("no sound in the %s" % ("capture" if c >= nc else "reference"))
         return 1
     print("the music starts %.3f s into the capture" % ((c - r) / RATE))
-    if escape >= 0:
-        print("Escape %.3f s into the capture" % escape)
     r0 = r
     gaps, gap_frames, gap_longest = 0, 0, 0
     drops, drop_frames = 0, 0
-    key = None  # the Escape key, in the reference's frames
-    escape_frame = int(escape * RATE) if escape >= 0 else None
     while True:
         agree = first_difference(capture, c, reference, r, min(nc - c, nr - r))
-        # The key, in the render's frames, through the offset of the equal run the key falls in
-        # (or, if it fell into the silence before this run, where the music took up again):
-        # every underrun before it has moved the capture further from the render.
-        if escape_frame is not None and key is None and c + agree > escape_frame:
-            key = r + max(0, escape_frame - c)
         c += agree
         r += agree
         if c >= nc or r >= nr:
@@ -134,8 +115,6 @@ def main():
         if drop_frames > gap_frames:
             break  # ahead of time: not a catch-up
         c, r = c2, r2
-    if key is None and escape_frame is not None:
-        key = escape_frame - (c - r)
     equal = r
     print("equal to the render for %.3f s of music" % (equal / RATE))
     compared = equal - r0 - drop_frames
@@ -155,31 +134,6 @@ def main():
         else:
             print("FAIL: the capture differs from the render at %.3f s of music" % (equal / RATE))
             ok = False
-    if escape_frame is not None:
-        delay = (equal - key) / RATE
-        print("the sound changed %.3f s after Escape" % delay)
-        # Two seconds of ring, and the frame that sees the key. After an underrun the sound server
-        # keeps more of the stream buffered from then on (it raises the stream's latency), which
-        # the program cannot see: the upper bound then grows by the silence the server inserted.
-        if not 1.2 <= delay <= 3.5 + gap_frames / RATE:
-            print("FAIL: the fade should be heard about two seconds after the key")
-            ok = False
-        # The fade has ended about four seconds after the key (two of ring, two of fade). After
-        # five seconds, up to a second of it, as far as the capture goes: the program ends about
-        # seven seconds after the key, and underruns of the server may have held the music back.
-        offset = c - r
-        quiet = (key + 5 * RATE, min(key + 6 * RATE, nc - offset, nr))
-        if quiet[1] - quiet[0] < RATE // 2:
-            print("FAIL: the capture ends too early to hear the end of the fade")
-            ok = False
-        else:
-            heard = energy(capture, quiet[0] + offset, quiet[1] + offset)
-            full = energy(reference, quiet[0], quiet[1])
-            ratio = heard / full if full else 0.0
-            print("five seconds after Escape: %.4f of the music's energy" % ratio)
-            if ratio > 0.01:
-                print("FAIL: the music has not faded out")
-                ok = False
     return 1 if not ok else 3 if short else 0
 
 
