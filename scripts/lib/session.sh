@@ -8,15 +8,12 @@
 #   qe_session [WxH]                 # joins the session this process inherited if it is WxH (default
 #                                    # 640x480), else starts one of its own; exports DISPLAY,
 #                                    # PULSE_SERVER, PULSE_LATENCY_MSEC, WINEPREFIX, QE_SESSION_*
-#   qe_session_spawn VAR LOG CMD...  # a background process of the session; its PID goes into VAR
+#   qe_spawn VAR LOG CMD...  # a background process of the session; its PID goes into VAR
 #   qe_capture_start OUT.raw / qe_capture_stop / qe_raw_to_wav IN.raw OUT.wav
 #   qe_screenshot OUT.png [any] [WINDOW]  # retaken while single-coloured; "any" accepts one colour
 #   qe_activate_window WINDOW        # the X window becomes the active one (keys go there)
 #   qe_session_stop                  # stops a session this process started (a joined one stays):
 #                                    # kills what it started, by PID, and its wineserver
-# Called:
-#   scripts/lib/session.sh run [--size WxH] -- CMD ARGS...   # CMD runs inside a session of its own
-#
 # Each session this process starts has a Wine prefix of its own, copied from the template: two
 # sessions never share a wineserver, whoever starts them.
 # Every background process gets /dev/null for input and output and no other descriptor of ours:
@@ -29,6 +26,7 @@
 QE_SESSION_OWN=""      # set while this process runs a session it started
 QE_SESSION_PIDS=()     # processes our session started, oldest first
 QE_CAPTURE_PID=""      # parec, while capturing
+QE_SESSION_SPAWNING="" # set while qe_session_start starts the session's processes
 QE_SESSION_STRAYS=""   # processes the last stop found only by their environment, and killed
 
 # qe_spawn VAR LOG CMD...: runs CMD in the background with no descriptor of ours, standard error
@@ -46,40 +44,30 @@ qe_spawn() {
     ) &
     printf -v "$__var" %s "$!"
     QE_PID_START[$!]=$(qe_pid_start "$!" || echo gone)
+    [ -n "$QE_SESSION_SPAWNING" ] && QE_SESSION_PIDS+=("$!")
+    return 0
 }
 
-# The start time (clock ticks since boot) of each process qe_spawn started. Once a child of ours
-# has ended and bash has reaped it, the kernel may give its number to any new process (here
-# numbers go up to 32768 and come round within minutes on a busy machine): a number we hold names
-# our process only while its start time is the one noted here. Without this check, stopping a
-# process that had long ended (a finished capture, at the session's stop) killed whatever process
-# had its number by then: a test of another run, or one of our own.
+# The start time of each process qe_spawn started. Once a child of ours has ended and been reaped,
+# the kernel may give its number to any new process (numbers come round within minutes on a busy
+# machine): a number we hold names our process only while its start time is the one noted here.
+# Without this check, stopping a long-ended capture at the session's stop killed whatever process
+# had its number by then.
 declare -gA QE_PID_START=()
 
-# qe_pid_start PID: prints the start time of PID; false when there is no such process.
+# qe_pid_start PID: its start time (field 22 of /proc/PID/stat, counted after the name in
+# parentheses, which may hold spaces), "Z" for a zombie; false when there is no such process.
 qe_pid_start() {
-    local line rest
+    local line state start
     { read -r line <"/proc/$1/stat"; } 2>/dev/null || return 1
-    rest=${line##*) }  # the name in parentheses may hold spaces; what follows it does not
-    # After the name: state, then 18 fields, then the start time (field 22 of the line).
-    read -r _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ rest _ <<<"$rest"
-    echo "$rest"
+    read -r state _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ start _ <<<"${line##*) }"
+    [ "$state" = Z ] && echo Z || echo "$start"
 }
 
-qe_session_spawn() {
-    qe_spawn "$@" || return 1
-    QE_SESSION_PIDS+=("${!1}")
-}
-
-# qe_alive PID: true while PID runs (a zombie waiting to be reaped counts as ended). A PID that
-# qe_spawn started counts only while it is still that process (see QE_PID_START).
+# qe_alive PID: true while PID runs as the process we started (a zombie counts as ended).
 qe_alive() {
-    local line rest state start
-    { read -r line <"/proc/$1/stat"; } 2>/dev/null || return 1
-    rest=${line##*) }
-    read -r state _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ _ start _ <<<"$rest"
-    [ "$state" != Z ] || return 1
-    [ -z "${QE_PID_START[$1]:-}" ] || [ "${QE_PID_START[$1]}" = "$start" ]
+    local start
+    start=$(qe_pid_start "$1") && [ "$start" != Z ] && { [ -z "${QE_PID_START[$1]:-}" ] || [ "${QE_PID_START[$1]}" = "$start" ]; }
 }
 
 # qe_wait_exit PID SECONDS: waits for our child PID to end; sets QE_EXIT to its exit status, or
@@ -137,9 +125,10 @@ qe_session_start() {
     QE_SESSION_SAVED="${DISPLAY-}|${WINEPREFIX-}"
     export QE_SESSION_DIR WINEPREFIX="$QE_SESSION_DIR/wineprefix"
     local d=$QE_SESSION_DIR
+    QE_SESSION_SPAWNING=1
 
     # The X display: Xvfb picks a free number and writes it to descriptor 3.
-    qe_session_spawn QE_XVFB_PID "$d/xvfb.log" \
+    qe_spawn QE_XVFB_PID "$d/xvfb.log" \
         bash -c 'exec Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$2"' _ "$size" "$d/display"
     for ((i = 0; i < 100; i++)); do
         [ -s "$d/display" ] && grep -q '^[0-9]' "$d/display" && break
@@ -155,7 +144,7 @@ qe_session_start() {
 
     # A window manager: without one there are no activation messages, and each window destruction
     # waits two seconds.
-    qe_session_spawn QE_OPENBOX_PID "$d/openbox.log" openbox --sm-disable
+    qe_spawn QE_OPENBOX_PID "$d/openbox.log" openbox --sm-disable
     for ((i = 0; i < 100; i++)); do
         xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
         qe_alive "$QE_OPENBOX_PID" || break
@@ -170,7 +159,7 @@ load-module module-null-sink sink_name=cap format=s16le rate=44100 channels=2 no
 load-module module-native-protocol-unix auth-anonymous=1 socket=$d/pulse/pulse.sock
 set-default-sink cap
 EOF
-    HOME="$d/pulse" XDG_RUNTIME_DIR="$d/pulse/run" qe_session_spawn QE_PULSE_PID "$d/pulse.log" \
+    HOME="$d/pulse" XDG_RUNTIME_DIR="$d/pulse/run" qe_spawn QE_PULSE_PID "$d/pulse.log" \
         pulseaudio -n -F "$d/pulse/pa.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
         --disallow-exit --disable-shm=yes
     export PULSE_SERVER="unix:$d/pulse/pulse.sock"
@@ -189,6 +178,7 @@ EOF
     # Wine: a fresh persistent wineserver that inherits this session's environment, so the
     # services and the desktop process it starts talk to this display and this sound server.
     export QE_SESSION_SIZE=$size
+    QE_SESSION_SPAWNING=""
     qe_session_wine_up || { echo "session: no Wine prefix" >&2; qe_session_stop; return 1; }
     return 0
 }
@@ -349,7 +339,7 @@ qe_session_stop() {
     done
     rm -rf "$QE_SESSION_DIR"
     QE_SESSION_LAST_DIR=$QE_SESSION_DIR
-    QE_SESSION_OWN="" QE_SESSION_PIDS=()
+    QE_SESSION_OWN="" QE_SESSION_PIDS=() QE_SESSION_SPAWNING=""
     unset QE_SESSION_DIR QE_TEST_DISPLAY PULSE_SERVER PULSE_LATENCY_MSEC QE_SESSION_SIZE DISPLAY WINEPREFIX
     [ -n "${QE_SESSION_SAVED%%|*}" ] && export DISPLAY=${QE_SESSION_SAVED%%|*}
     export WINEPREFIX=${QE_SESSION_SAVED#*|}
@@ -362,20 +352,3 @@ qe_session_trap() {
     trap 'qe_session_stop; exit 143' TERM
     trap 'qe_session_stop; exit 129' HUP
 }
-
-# Called as a program: run one command inside a session of its own.
-if [ "${BASH_SOURCE[0]}" = "$0" ]; then
-    set -u
-    size=640x480
-    [ "${1:-}" = run ] || { echo "usage: $0 run [--size WxH] -- CMD ARGS..." >&2; exit 2; }
-    shift
-    [ "${1:-}" = --size ] && { size=$2; shift 2; }
-    [ "${1:-}" = -- ] && shift
-    [ $# -gt 0 ] || { echo "usage: $0 run [--size WxH] -- CMD ARGS..." >&2; exit 2; }
-    qe_session_trap
-    qe_session "$size" || exit 1
-    "$@"
-    rc=$?
-    qe_session_stop
-    exit $rc
-fi

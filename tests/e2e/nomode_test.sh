@@ -8,6 +8,6 @@ if e2e_begin nomode 800x600; then
     e2e_check '[ "$E2E_EXIT" = 0 ]' "exit code $E2E_EXIT"
     e2e_check '! grep -q "d3d8_device_Present" "$E2E_OUT/wine.log"' "a frame was presented"
     e2e_check 'grep -q "EnumAdapterModes\|GetAdapterModeCount" "$E2E_OUT/wine.log"' "the display modes were never asked for"
-    e2e_log "exit code $E2E_EXIT after $(( $(e2e_ms) - E2E_START_MS )) ms"
+    e2e_log "exit code $E2E_EXIT"
 fi
 e2e_end
