@@ -109,6 +109,19 @@ qe_session_leftovers() {
     return 0
 }
 
+# qe_wait_for PID CMD...: waits until CMD succeeds, while PID runs; 10 s at most, for a machine
+# under heavy load.
+qe_wait_for() {
+    local pid=$1 i
+    shift
+    for ((i = 0; i < 200; i++)); do
+        "$@" && return 0
+        qe_alive "$pid" || break
+        sleep 0.05
+    done
+    "$@"
+}
+
 qe_session() {
     local size=${1:-640x480}
     if [ -n "${QE_SESSION_DIR:-}" ] && [ -d "$QE_SESSION_DIR" ] && [ "${QE_SESSION_SIZE:-}" = "$size" ]; then
@@ -130,12 +143,7 @@ qe_session_start() {
     # The X display: Xvfb picks a free number and writes it to descriptor 3.
     qe_spawn QE_XVFB_PID "$d/xvfb.log" \
         bash -c 'exec Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$2"' _ "$size" "$d/display"
-    for ((i = 0; i < 100; i++)); do
-        [ -s "$d/display" ] && grep -q '^[0-9]' "$d/display" && break
-        qe_alive "$QE_XVFB_PID" || break
-        sleep 0.05
-    done
-    if ! [ -s "$d/display" ]; then
+    if ! qe_wait_for "$QE_XVFB_PID" grep -q '^[0-9]' "$d/display"; then
         echo "session: Xvfb did not start:" >&2; tail -n 5 "$d/xvfb.log" >&2
         qe_session_stop; return 1
     fi
@@ -145,11 +153,7 @@ qe_session_start() {
     # A window manager: without one there are no activation messages, and each window destruction
     # waits two seconds.
     qe_spawn QE_OPENBOX_PID "$d/openbox.log" openbox --sm-disable
-    for ((i = 0; i < 100; i++)); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-        qe_alive "$QE_OPENBOX_PID" || break
-        sleep 0.05
-    done
+    qe_wait_for "$QE_OPENBOX_PID" eval "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'"
 
     # Sound: a null sink clocked in real time. Without norewinds=1 a capture loses samples; Wine's
     # default 30 ms of buffering underruns under load, so it gets 250 ms.
@@ -165,12 +169,7 @@ EOF
     export PULSE_SERVER="unix:$d/pulse/pulse.sock"
     export PULSE_LATENCY_MSEC=250
     # pactl itself may spend seconds looking for other servers: wait for the socket first.
-    for ((i = 0; i < 100; i++)); do
-        [ -S "$d/pulse/pulse.sock" ] && pactl info </dev/null >/dev/null 2>&1 && break
-        qe_alive "$QE_PULSE_PID" || break
-        sleep 0.05
-    done
-    if ! pactl info </dev/null >/dev/null 2>&1; then
+    if ! qe_wait_for "$QE_PULSE_PID" eval '[ -S "$d/pulse/pulse.sock" ] && pactl info </dev/null >/dev/null 2>&1'; then
         echo "session: PulseAudio did not start:" >&2; tail -n 5 "$d/pulse.log" >&2
         qe_session_stop; return 1
     fi
@@ -225,11 +224,7 @@ qe_capture_start() {
     [ -n "${QE_SESSION_DIR:-}" ] || return 1
     qe_spawn QE_CAPTURE_PID "$QE_SESSION_DIR/parec.log" parec --latency-msec=20 -d cap.monitor \
         --format=s16le --rate=44100 --channels=2 --raw "$out"
-    for ((i = 0; i < 100; i++)); do
-        [ -n "$(pactl list short source-outputs </dev/null 2>/dev/null)" ] && return 0
-        qe_alive "$QE_CAPTURE_PID" || break
-        sleep 0.05
-    done
+    qe_wait_for "$QE_CAPTURE_PID" eval '[ -n "$(pactl list short source-outputs </dev/null 2>/dev/null)" ]' && return 0
     echo "session: parec did not start" >&2
     return 1
 }
