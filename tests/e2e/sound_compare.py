@@ -2,7 +2,7 @@
 """Compares the program's captured sound with `xmtool render` of the same module.
 
     sound_compare.py CAPTURE.raw REFERENCE.raw SECONDS
-    sound_compare.py --music CAPTURE.raw    # seconds captured from the first non-zero frame on
+    sound_compare.py --music CAPTURE.raw    # seconds of sound heard (its non-zero frames)
 
 Both files are 44100 Hz 16-bit stereo. The capture starts before the program, so the two are lined
 up at their first non-zero frame. The sound server plays silence when Wine's sound thread falls
@@ -16,6 +16,7 @@ Any other difference ends the equal part. Checks that the first SECONDS of the m
 sample for sample. Prints one fact a line; exits 1 when the check fails, 3 when the only failure is
 a capture that ends before SECONDS of music (a test still recording may wait and compare again).
 """
+import array
 import sys
 
 RATE = 44100
@@ -61,9 +62,11 @@ def resume(capture, c, reference, r, window):
 
 
 def music_seconds(path):
+    """Seconds of sound heard: the non-zero frames, so that silence the server inserted (and any
+    silence in the music itself) is left out; never more than was heard."""
     data = open(path, "rb").read()
-    start = next_nonzero(data, 0)
-    return max(0, len(data) // FRAME - start) / RATE
+    frames = array.array("I", data[:len(data) // FRAME * FRAME])
+    return (len(frames) - frames.count(0)) / RATE
 
 
 def main():

@@ -31,7 +31,7 @@ if e2e_begin sound && e2e_xmtool; then
             e2e_wait_exit "$limit"
             for p in "${E2E_EXTRA_PIDS[@]}"; do [ "$p" != "$QE_CAPTURE_PID" ] && qe_kill "$p" 1; done
             e2e_capture_stop
-            compare "$E2E_OUT/sound.raw" "$E2E_OUT/reference.raw" "$heard" -1 >"$E2E_OUT/compare.txt" 2>&1
+            compare "$E2E_OUT/sound.raw" "$E2E_OUT/reference.raw" "$heard" >"$E2E_OUT/compare.txt" 2>&1
             rc=$?
             e2e_check '[ $rc = 0 ]' "the sound heard is not the rendered sound (compare.txt)"
             sed 's/^/    /' "$E2E_OUT/compare.txt"
