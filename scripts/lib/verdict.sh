@@ -43,9 +43,10 @@ qe_verdict() {
     QE_VERDICT=exit QE_VERDICT_CODE=$status QE_VERDICT_WHY="exit code $status"
     exit_line=$(qe_exit_line "$log")
     exit_line=${exit_line:-0}
-    # The C library's messages before it aborts (glibc's malloc checks), and Wine's report of an
-    # exception that nothing handled.
-    abort_line=$(grep -a -n -m 1 -E '^(free|malloc|realloc|munmap_chunk|double free|corrupted)[^ ]*\(\)|^(double free|corrupted) ' \
+    # The C library's messages before it aborts (glibc's heap checks, a failed assertion): Wine may
+    # then end the process with any status, 0 included. And Wine's report of an exception that
+    # nothing handled.
+    abort_line=$(grep -a -n -m 1 -E '^(free|malloc|realloc|munmap_chunk|double free|corrupted)[^ ]*\(\)|^(double free|corrupted) |: Assertion .* failed\.$' \
         "$log" 2>/dev/null | cut -d: -f1)
     line=$(grep -a -m 1 -E 'Unhandled (exception|page fault)|err:seh:' "$log" 2>/dev/null)
 

@@ -56,15 +56,11 @@ e2e_begin() {
 }
 
 # e2e_start [WINEDEBUG]: the program, with its Wine log in $E2E_OUT/wine.log (what the verdict
-# reads: winediag for a missing display driver, the module trace for the orderly exit). A tag in
-# its environment finds every process it leaves behind. An abort of the C library inside Wine's
-# Unix side leaves abort-PID-TID.txt in $E2E_OUT (the native stack; see abort_stack.c) and ends the
-# program with status 134; QE_NO_ABORT_STACK=1 leaves it out.
+# reads: winediag for a missing display driver, the module trace for the orderly exit, the C
+# library's message when it aborts). A tag in its environment finds every process it leaves behind.
 e2e_start() {
-    local preload=${LD_PRELOAD:-}
-    [ -z "${QE_NO_ABORT_STACK:-}" ] && e2e_abort_stack_lib && preload="${preload:+$preload:}$E2E_ABORT_LIB"
     E2E_TAG="$E2E_NAME-$$-$RANDOM" E2E_PAUSES=$(qe_pauses) E2E_JUDGED=""
-    QE_E2E_TAG=$E2E_TAG WINEDEBUG=${1:--all},err+winediag,trace+module LD_PRELOAD=$preload QE_ABORT_DIR=$E2E_OUT \
+    QE_E2E_TAG=$E2E_TAG WINEDEBUG=${1:--all},err+winediag,trace+module \
         qe_spawn E2E_PID "$E2E_OUT/wine.log" "$WINE64" "$QE_EXE"
 }
 
@@ -75,18 +71,6 @@ e2e_probe_start() {
 }
 e2e_probe_runs=0
 e2e_probe() { sed -n "s/^$1=//p" "$E2E_PROBE_OUT" 2>/dev/null | head -n 1; }
-
-# E2E_ABORT_LIB: abort_stack.c built once (again when the source is newer), aside and renamed, as
-# tests that run side by side may build it at the same time.
-E2E_ABORT_LIB="$e2e_root/build/e2e/abort_stack.so"
-e2e_abort_stack_lib() {
-    local src="$e2e_root/tests/e2e/abort_stack.c" tmp="$E2E_ABORT_LIB.$$.$RANDOM"
-    [ -f "$E2E_ABORT_LIB" ] && [ "$E2E_ABORT_LIB" -nt "$src" ] && return 0
-    mkdir -p "${E2E_ABORT_LIB%/*}"
-    gcc -O1 -g -Wall -shared -fPIC -o "$tmp" "$src" -ldl </dev/null >/dev/null 2>&1 && mv -f "$tmp" "$E2E_ABORT_LIB" && return 0
-    rm -f "$tmp"
-    return 1
-}
 
 # e2e_xmtool: E2E_XMTOOL, brought up to date from the same sources as the program when the native
 # build exists (scripts/test builds it before these tests run).

@@ -18,6 +18,7 @@ cases=(
     "killed before the exit|137|$run|-|crash|1"
     "abort while running|134|$run;$abort;$detach|-|crash|1"
     "abort while running, status 0|0|$run;$abort|-|crash|1"
+    "assertion of a driver while running, status 0|0|$run;wine64: ../src/gallium/foo.c:12: bar: Assertion \`x' failed.|-|crash|1"
     "unhandled exception|5|$run;wine: Unhandled page fault on read access to 0000000000000000|-|crash|1"
     "no display driver|0|0124:err:winediag:nodrv_CreateWindow Application tried to create a window, but no driver could be loaded.|-|nodriver|75"
     "machine paused|137|$run|$((p - 1))|paused|75"
