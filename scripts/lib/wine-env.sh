@@ -27,9 +27,16 @@ qe_detached() {
     ( qe_close_fds; exec setsid "$@" </dev/null >/dev/null 2>&1 ) &
 }
 
+. "$(dirname "${BASH_SOURCE[0]:-$0}")/win32.sh"
+# Once Wine's i386 packages are installed, a 64-bit prefix runs 32-bit programs too (its set-up,
+# some services), and those need qemu's binfmt entry, which the kernel forgets when the machine
+# starts afresh: it is checked before every start of Wine.
+qe_wine32_ready() { [ ! -e "$WINE32" ] || qe_binfmt_i386; }
+
 # Makes the template prefix once: Tahoma fonts, threaded command stream off, no crash dialog.
 qe_wine_template() {
     local t="$QE_CACHE/wine-template"
+    qe_wine32_ready || return 1
     [ -f "$t/.ready" ] && return 0
     mkdir -p "$QE_CACHE"
     (
