@@ -3,7 +3,6 @@
 
     check.py FPS ACTION N LOG WAV REFERENCE.raw    # exit 0 clean, 1 not
     check.py expect FPS ACTION N                   # the presents at exit the design gives
-    check.py table FPS                             # the table below, for that frame rate
 
 ACTION (escape, close, deactivate) was posted after the Present that made N frames: the message
 loop that looks next takes it before frame N (frames count from 0, the title card's first). The
@@ -46,148 +45,99 @@ import struct
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from capture_check import RATE, RING, SLICE, f32, title_frames  # noqa: E402
+from capture_check import RATE, RING, SLICE, f32, frame_times, title_frames  # noqa: E402
 
 LATE = RATE // 10      # a stored volume is heard by a tick (882 frames) and a ramp after its slice
-HEARD = RATE // 2      # the first lower volume must be heard this soon
-
-
-def frame_times(fps):
-    """The frame time of each frame after a clock reset, as g_frameTime holds it."""
-    f, last, k = fps * 65536, 0, 0
-    while True:
-        elapsed = k * 65536 - last
-        q = (elapsed << 16) // f if elapsed > 0 else 0
-        last += (q * f) >> 16
-        yield f32(q / 65536.0)
-        k += 1
+HEARD = RATE // 2      # the first lower volume must be heard this soon (the music may rest a moment)
 
 
 def expect(fps, action, n):
-    """(phase, show start, closing start or None, presents at exit, [(frame, stored volume)])."""
+    """(phase, show start, presents at exit, [(closing frame, volume it stores)])."""
     t = title_frames(fps)
     phase = "card" if n < t else "loading" if n == t else "show"
     show = n if phase == "card" and action != "escape" else t
-    closing = show if phase != "show" and (action == "escape" or phase == "card") else n if action == "escape" else None
-    if closing is None:
-        return phase, show, None, (t if phase == "loading" else n), []
-    level, timer, volumes = 1.0, 0.0, []
+    if action != "escape" and phase != "card":
+        return phase, show, n, []
+    closing = n if phase == "show" else show
+    level, timer, volumes, ended = 1.0, 0.0, [], False
     for i, ft in zip(range(show, 1 << 40), frame_times(fps)):
         if i < closing:  # the opening fade
-            if level > 0.0:
-                level = max(0.0, f32(level - f32(0.5 * ft)))
+            level = max(0.0, f32(level - f32(0.5 * ft))) if level > 0.0 else level
             continue
-        if level <= 1.0 and not (volumes and volumes[-1][0] is None):
+        if not ended:
             volumes.append((i, round((1.0 - level) * 64)))
             level = f32(level + f32(0.5 * ft))
-            if level > 1.0:
-                volumes.append((None, None))  # ended: no more stores
+            ended = level > 1.0
         timer = f32(timer + ft)
         if timer > 7.0:
-            return phase, show, closing, i + 1, [v for v in volumes if v[0] is not None]
+            return phase, show, i + 1, volumes
 
 
 def energy(d, a, b):
-    s = struct.unpack("<%dh" % (2 * (b - a)), d[4 * a:4 * b])
-    return sum(v * v for v in s) / max(1, len(s))
+    return sum(v * v for v in struct.unpack("<%dh" % (2 * (b - a)), d[4 * a:4 * b])) / (2 * (b - a))
 
 
 def check_sound(wav, ref, fps, show, presents, volumes):
     """Problems with the WAV, as a list of lines."""
-    bad = []
-    data = wav[44:]
-    if wav[:4] != b"RIFF" or struct.unpack("<I", wav[40:44])[0] != len(data):
-        return ["the WAV's header does not count its data"]
-    n = len(data) // 4
-    if n != presents * RATE // fps:
-        bad.append("the WAV has %d frames, not %d (%d presents)" % (n, presents * RATE // fps, presents))
-    s = show * RATE // fps
+    data, s = wav[44:], show * RATE // fps
+    m = len(data) // 4 - s  # frames of music
+    if wav[:4] != b"RIFF" or struct.unpack("<I", wav[40:44])[0] != len(data) or m > len(ref) // 4:
+        return ["the WAV's header does not count its data, or the render is too short"]
+    bad = [] if m + s == presents * RATE // fps else ["the WAV has %d frames, not %d" % (m + s, presents * RATE // fps)]
     if data[:4 * s].count(0) != 4 * s:
         bad.append("sound before the show's first frame")
-    music = data[4 * s:]
-    m = len(music) // 4
-    if m > len(ref) // 4:
-        return bad + ["the reference is too short"]
-    ref = ref[:4 * m]
+    music, ref = data[4 * s:], ref[:4 * m]
     same = next((i for i in range(0, m, 4096) if music[4 * i:4 * i + 16384] != ref[4 * i:4 * i + 16384]), m)
     same = next((j for j in range(same, m) if music[4 * j:4 * j + 4] != ref[4 * j:4 * j + 4]), m)
     if not volumes:
-        if same < m:
-            bad.append("the music differs from the render at %.3f s of music" % (same / RATE))
-        return bad
+        return bad + (["the music differs from the render at %.3f s" % (same / RATE)] if same < m else [])
 
     def rendered(frame):  # music frames rendered before the volume stored in this frame
-        played = frame * RATE // fps - s
-        return RING + played // SLICE * SLICE
+        return RING + (frame * RATE // fps - s) // SLICE * SLICE
 
-    changed = next(((f, v) for f, v in volumes if v != 64), None)
-    lo = rendered(changed[0])
+    def volume_at(x):  # the last volume stored by music frame x
+        return ([64] + [v for f, v in volumes if rendered(f) <= x])[-1]
+
+    lo = rendered(next(f for f, v in volumes if v != 64))
     if same < min(lo, m):
         bad.append("the music differs from the render at %.3f s, before %.3f s" % (same / RATE, lo / RATE))
-    elif same >= lo + HEARD and same < m:
+    elif lo + HEARD <= same < m:
         bad.append("the closing is first heard at %.3f s of music, not by %.3f s" % (same / RATE, (lo + HEARD) / RATE))
-
-    def volume_at(x):  # the volume the renderer may be using at music frame x: the last stored by then
-        v = 64
-        for f, vol in volumes:
-            if rendered(f) <= x:
-                v = vol
-        return v
-
     w = RATE // 4
     for a in range(lo, m - w, w):
         full = energy(ref, a, a + w)
-        if full < 1e4:
-            continue  # too quiet to tell
-        ratio = energy(music, a, a + w) / full
+        ratio = energy(music, a, a + w) / full if full > 1e4 else None  # None: too quiet to tell
         hi, low = (volume_at(a - LATE) / 64) ** 2, (volume_at(a + w) / 64) ** 2
-        if not (low * 0.9 - 0.002 <= ratio <= hi * 1.1 + 0.002):
+        if ratio is not None and not low * 0.9 - 0.002 <= ratio <= hi * 1.1 + 0.002:
             bad.append("at %.2f s of music the sound has %.4f of the render's energy, not %.4f..%.4f (the fade)"
                        % (a / RATE, ratio, low, hi))
             break
-    last = volumes[-1][1]
     quiet = rendered(volumes[-1][0]) + LATE
-    if last == 0 and quiet < m and music[4 * quiet:].count(0) != 4 * (m - quiet):
+    if volumes[-1][1] == 0 and quiet < m and music[4 * quiet:].count(0) != 4 * (m - quiet):
         bad.append("not silent from %.3f s of music on, after the fade" % (quiet / RATE))
     return bad
 
 
-def table(fps):
-    t = title_frames(fps)
-    for n in (1, t - 1, t, t + 1, t + 60 * fps):
-        for action in ("escape", "close"):
-            phase, show, closing, presents, _ = expect(fps, action, n)
-            print("N=%-5d %-7s %-7s show from %-5d closing from %-5s presents %d (N + %d)"
-                  % (n, phase, action, show, closing, presents, presents - n))
-
-
 def main(argv):
-    if len(argv) == 2 and argv[0] == "table":
-        table(int(argv[1]))
-        return 0
     if len(argv) == 4 and argv[0] == "expect":
-        print(expect(int(argv[1]), argv[2], int(argv[3]))[3])
+        print(expect(int(argv[1]), argv[2], int(argv[3]))[2])
         return 0
     if len(argv) != 6:
         print(__doc__.split("\n\n")[1], file=sys.stderr)
         return 2
     fps, action, n = int(argv[0]), argv[1], int(argv[2])
-    phase, show, closing, presents, volumes = expect(fps, action, n)
+    phase, show, presents, volumes = expect(fps, action, n)
     report = {}
     for line in open(argv[3], errors="replace"):
         if line.startswith("capture: exit "):
             report = dict(kv.split("=", 1) for kv in line.split()[2:])
-    bad = []
     got = int(report.get("presents", -1))
-    if got != presents:
-        bad.append("%d presents, not %d" % (got, presents))
+    bad = [] if got == presents else ["%d presents, not %d" % (got, presents)]
     if report.get("live_blocks") != "0":
         bad.append("live_blocks=%s" % report.get("live_blocks", "(no report)"))
     bad += check_sound(open(argv[4], "rb").read(), open(argv[5], "rb").read(), fps, show, got, volumes)
-    print("%-7s presents %d%s, live_blocks=%s" % (phase, got, "" if got == presents else " (want %d)" % presents,
-                                                  report.get("live_blocks", "?")))
-    for b in bad:
-        print("FAIL: " + b)
+    print("%-7s presents %d, live_blocks=%s" % (phase, got, report.get("live_blocks", "?")))
+    print("".join("FAIL: %s\n" % b for b in bad), end="")
     return 1 if bad else 0
 
 
