@@ -35,3 +35,9 @@ file(GLOB QE_CAPTURE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/capture
 add_executable(quietembers-capture WIN32 ${QE_CAPTURE_SOURCES})
 target_link_libraries(quietembers-capture PRIVATE qe_platform)
 set_target_properties(quietembers-capture PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+# Its ExitProcess goes through capture_main.cpp, which reports the frames and the heap at exit.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  target_link_options(quietembers-capture PRIVATE -Wl,--wrap=__imp_ExitProcess)
+else()
+  target_link_options(quietembers-capture PRIVATE -Wl,--wrap=_imp__ExitProcess@4)
+endif()

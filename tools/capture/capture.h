@@ -15,17 +15,28 @@
 
 #include <cstdint>
 
+// What the capture does to the program at a chosen moment, as the user or the desktop would.
+enum CaptureAction {
+    kCaptureEscape,                // the Escape key (WM_KEYDOWN VK_ESCAPE)
+    kCaptureClose,                 // WM_CLOSE, as Alt+F4 or the window manager's close sends it
+    kCaptureDeactivate,            // WM_ACTIVATE with WA_INACTIVE: another window took the focus
+};
+
 struct CaptureSettings {
-    uint32_t fps;                  // frames per second of show time, 1..240
-    int64_t  escape_frame;         // Escape is posted before this video frame; -1: see escape_music
-    int64_t  escape_music;         // or once this many sample frames of music have played; -1: never
-    int64_t  close_frame;          // WM_CLOSE before this video frame; -1: never
+    uint32_t      fps;             // frames per second of show time, 1..240
+    CaptureAction action;          // what is posted at the moment below
+    int64_t       action_frame;    // posted before this frame (frames count from 0); -1: see action_music
+    int64_t       action_music;    // or once this many sample frames of music have played; -1: never
+    int64_t       close_frame;     // WM_CLOSE before this video frame; -1: never
+    bool          video;           // frames are read back and written (false: QE_CAPTURE_VIDEO=none)
 };
 
 extern CaptureSettings g_capture;
 
 // Presents so far: video frames written. The simulated counter reads g_capturePresents x 65536.
 extern int64_t g_capturePresents;
+// Every Present, the ones past the frame limit too: the report at exit gives it.
+extern int64_t g_captureAllPresents;
 
 // Sound: 44100 Hz (the device's rate), 16-bit stereo, appended after each Present.
 bool    CaptureSoundOpen(const char* path);  // false: the WAV cannot be created

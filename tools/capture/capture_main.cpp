@@ -3,11 +3,26 @@
 //
 //   QE_CAPTURE_FPS           frames per second of show time, 1..240 (default 60)
 //   QE_CAPTURE_WAV           the WAV to write (a Unix path is taken as Wine's Z: drive); required
-//   QE_CAPTURE_VIDEO         where the raw frames go: a path, or - for standard output (default)
-//   QE_CAPTURE_ESCAPE_AT     seconds from the first frame at which Escape is pressed
-//   QE_CAPTURE_ESCAPE_MUSIC  or: sample frames of music after which Escape is pressed
+//   QE_CAPTURE_VIDEO         where the raw frames go: a path, - for standard output (default), or
+//                            none: no frame is read back or written (a run for its sound and exit)
+//   QE_CAPTURE_ACTION        escape (default), close or deactivate: what is done to the program at
+//                            the moment below -- the Escape key, WM_CLOSE (as Alt+F4 sends it), or
+//                            WM_ACTIVATE with WA_INACTIVE (another window took the focus)
+//   QE_CAPTURE_ACTION_FRAME  the moment: the action is posted after the Present that makes N frames,
+//                            so the first message loop to look takes it before frame N (frames
+//                            count from 0, the title card's first); 1..2^40
+//   QE_CAPTURE_ESCAPE_AT     or: seconds from the first frame at which the action comes (for
+//                            escape, the name says it)
+//   QE_CAPTURE_ESCAPE_MUSIC  or: sample frames of music after which the action comes
 //   QE_CAPTURE_SECONDS_MAX   seconds from the first frame after which the window is closed
 // Bad settings end the process at once with one line on standard error and exit code 2.
+//
+// Standard error gets one line per second of show ("frames N"), a line when the active flag
+// changes ("capture: active X before frame N"), and, as the program ends (not on a bad setting),
+// its report:
+//   capture: exit code=C presents=P frames=F live_blocks=B
+// P counts every Present (the last frame drawn is P - 1), F the frames recorded (fewer when
+// QE_CAPTURE_SECONDS_MAX stopped the recording), B the heap blocks still allocated.
 #include <windows.h>
 
 #include <cmath>
@@ -18,15 +33,21 @@
 
 #include "shell/app.h"
 #include "shell/app_win32.h"
+#include "shell/heap.h"
 #include "tools/capture/capture.h"
 
-CaptureSettings g_capture = { 60, -1, -1, -1 };
+CaptureSettings g_capture = { 60, kCaptureEscape, -1, -1, -1, true };
 int64_t g_capturePresents;
+int64_t g_captureAllPresents;
 
 namespace {
 
-HANDLE g_video = INVALID_HANDLE_VALUE;
-bool   g_escapePosted;
+HANDLE  g_video = INVALID_HANDLE_VALUE;
+bool    g_actionPosted;
+bool    g_running;     // AppMain has been entered: the exit report is due
+int32_t g_activeSeen;
+
+const char* const kActionNames[] = { "escape", "close", "deactivate" };
 
 void WriteHandle(HANDLE h, const void* data, DWORD bytes)
 {
@@ -153,14 +174,23 @@ void CaptureAfterPresent()
     CaptureSoundAdvance();
     CaptureAudioPoll();
     const int64_t next = g_capturePresents;  // the frame drawn next
-    if (!g_escapePosted) {
-        const bool due = g_capture.escape_frame >= 0
-                             ? next >= g_capture.escape_frame
-                             : g_capture.escape_music >= 0 && CaptureMusicFrames() >= g_capture.escape_music;
+    if (g_active != g_activeSeen) {
+        g_activeSeen = g_active;
+        CaptureLog("capture: active %ld before frame %lld", static_cast<long>(g_active), static_cast<long long>(next - 1));
+    }
+    if (!g_actionPosted) {
+        const bool due = g_capture.action_frame >= 0
+                             ? next >= g_capture.action_frame
+                             : g_capture.action_music >= 0 && CaptureMusicFrames() >= g_capture.action_music;
         if (due) {
-            PostMessageA(g_window, WM_KEYDOWN, VK_ESCAPE, 1);
-            g_escapePosted = true;
-            CaptureLog("capture: escape before frame %lld", static_cast<long long>(next));
+            // Posted, as the desktop's own messages arrive: the loop that looks next takes it.
+            switch (g_capture.action) {
+            case kCaptureEscape:     PostMessageA(g_window, WM_KEYDOWN, VK_ESCAPE, 1); break;
+            case kCaptureClose:      PostMessageA(g_window, WM_CLOSE, 0, 0); break;
+            case kCaptureDeactivate: PostMessageA(g_window, WM_ACTIVATE, WA_INACTIVE, 0); break;
+            }
+            g_actionPosted = true;
+            CaptureLog("capture: %s before frame %lld", kActionNames[g_capture.action], static_cast<long long>(next));
         }
     }
     if (!CaptureRecording()) {
@@ -170,19 +200,53 @@ void CaptureAfterPresent()
     if (next % g_capture.fps == 0) CaptureLog("frames %lld", static_cast<long long>(next));
 }
 
+// The program ends only through ExitProcess, whose import slot the linker's --wrap points here
+// (as the probe build does; see tests/probe/probe.cpp): the report goes out just before it.
+#if defined(__x86_64__)
+#define QE_CAPTURE_WRAPPED_EXIT(prefix) prefix "__imp_ExitProcess"
+#else
+#define QE_CAPTURE_WRAPPED_EXIT(prefix) "_" prefix "_imp__ExitProcess@4"
+#endif
+typedef VOID(WINAPI* ExitProcessFn)(UINT);
+extern "C" ExitProcessFn const qe_capture_real_exit __asm__(QE_CAPTURE_WRAPPED_EXIT("__real_"));
+
+static VOID WINAPI CaptureExitProcess(UINT code)
+{
+    if (g_running) CaptureLog("capture: exit code=%u presents=%lld frames=%lld live_blocks=%ld", code,
+               static_cast<long long>(g_captureAllPresents), static_cast<long long>(g_capturePresents),
+               static_cast<long>(MemLiveBlocks()));
+    qe_capture_real_exit(code);
+}
+
+extern "C" ExitProcessFn const qe_capture_exit_slot __asm__(QE_CAPTURE_WRAPPED_EXIT("__wrap_")) = CaptureExitProcess;
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     int64_t fps = 60;
     IntegerSetting("QE_CAPTURE_FPS", 1, 240, &fps);
     g_capture.fps = static_cast<uint32_t>(fps);
 
+    char action[32];
+    DWORD n = GetEnvironmentVariableA("QE_CAPTURE_ACTION", action, sizeof action);
+    if (n >= sizeof action) BadSetting("QE_CAPTURE_ACTION", "...", "too long");
+    if (n > 0) {
+        int i = 0;
+        while (i < 3 && std::strcmp(action, kActionNames[i]) != 0) i++;
+        if (i == 3) BadSetting("QE_CAPTURE_ACTION", action, "not escape, close or deactivate");
+        g_capture.action = static_cast<CaptureAction>(i);
+    }
+    // One moment: a frame, a time, or a point in the music.
     double seconds;
-    if (SecondsSetting("QE_CAPTURE_ESCAPE_AT", &seconds)) g_capture.escape_frame = FrameAt(seconds);
-    IntegerSetting("QE_CAPTURE_ESCAPE_MUSIC", 0, INT64_C(1) << 40, &g_capture.escape_music);
+    int moments = 0;
+    if (IntegerSetting("QE_CAPTURE_ACTION_FRAME", 1, INT64_C(1) << 40, &g_capture.action_frame)) moments++;
+    if (SecondsSetting("QE_CAPTURE_ESCAPE_AT", &seconds)) { g_capture.action_frame = FrameAt(seconds); moments++; }
+    if (IntegerSetting("QE_CAPTURE_ESCAPE_MUSIC", 0, INT64_C(1) << 40, &g_capture.action_music)) moments++;
+    if (moments > 1) BadSetting("QE_CAPTURE_ACTION_FRAME", "...", "give one of it, QE_CAPTURE_ESCAPE_AT and QE_CAPTURE_ESCAPE_MUSIC");
+    if (n > 0 && moments == 0) BadSetting("QE_CAPTURE_ACTION", action, "needs its moment: QE_CAPTURE_ACTION_FRAME");
     if (SecondsSetting("QE_CAPTURE_SECONDS_MAX", &seconds)) g_capture.close_frame = FrameAt(seconds);
 
     char wav[MAX_PATH], video[MAX_PATH];
-    DWORD n = GetEnvironmentVariableA("QE_CAPTURE_WAV", wav, sizeof wav);
+    n = GetEnvironmentVariableA("QE_CAPTURE_WAV", wav, sizeof wav);
     if (n == 0 || n >= sizeof wav) BadSetting("QE_CAPTURE_WAV", n ? "..." : "", "a path to the WAV to write is needed");
     n = GetEnvironmentVariableA("QE_CAPTURE_VIDEO", video, sizeof video);
     if (n >= sizeof video) BadSetting("QE_CAPTURE_VIDEO", "...", "too long");
@@ -192,14 +256,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         CaptureLog("capture: cannot create %s", wav);
         ExitProcess(3);
     }
-    if (!CaptureVideoOpen(video)) {
+    g_capture.video = std::strcmp(video, "none") != 0;
+    if (g_capture.video && !CaptureVideoOpen(video)) {
         CaptureLog("capture: cannot open %s for the frames", video);
         ExitProcess(4);
     }
-    CaptureLog("capture: %u frames a second, escape %s %lld, close before frame %lld", g_capture.fps,
-               g_capture.escape_frame >= 0 ? "before frame" : "after music sample",
-               static_cast<long long>(g_capture.escape_frame >= 0 ? g_capture.escape_frame : g_capture.escape_music),
-               static_cast<long long>(g_capture.close_frame));
+    CaptureLog("capture: %u frames a second, %s %s %lld, close before frame %lld%s", g_capture.fps,
+               kActionNames[g_capture.action], g_capture.action_frame >= 0 ? "before frame" : "after music sample",
+               static_cast<long long>(g_capture.action_frame >= 0 ? g_capture.action_frame : g_capture.action_music),
+               static_cast<long long>(g_capture.close_frame), g_capture.video ? "" : ", no video");
+    g_running = true;
     AppMain();
     return 0;
 }

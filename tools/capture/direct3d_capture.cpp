@@ -2,7 +2,8 @@
 // Direct3D object, wrapped so that the device it creates reads every frame back before Present.
 // The back buffer is copied into a system-memory image surface and locked there (GetFrontBuffer
 // answers black under Wine), converted to 640 x 480 B, G, R, 0 and written out; then the frame is
-// presented and the capture moves its clock and sound on (CaptureAfterPresent).
+// presented and the capture moves its clock and sound on (CaptureAfterPresent). Without video
+// (QE_CAPTURE_VIDEO=none) nothing is read back.
 #include <windows.h>
 #include <d3d8.h>
 
@@ -95,8 +96,9 @@ struct CaptureDevice : public ForwardDevice {
 
     HRESULT STDMETHODCALLTYPE Present(const RECT* src, const RECT* dst, HWND window, const RGNDATA* dirty) override
     {
-        if (CaptureRecording()) ReadBack();
+        if (g_capture.video && CaptureRecording()) ReadBack();
         HRESULT hr = inner->Present(src, dst, window, dirty);
+        g_captureAllPresents++;
         CaptureAfterPresent();
         return hr;
     }
