@@ -8,7 +8,7 @@
 #   qe_session [WxH]                 # joins the session this process inherited if it is WxH (default
 #                                    # 640x480), else starts one of its own; exports DISPLAY,
 #                                    # PULSE_SERVER, PULSE_LATENCY_MSEC, WINEPREFIX, QE_SESSION_*
-#   qe_spawn VAR LOG CMD...  # a background process of the session; its PID goes into VAR
+#   qe_spawn VAR LOG CMD...          # a background process (of our session while it starts)
 #   qe_capture_start OUT.raw / qe_capture_stop / qe_raw_to_wav IN.raw OUT.wav
 #   qe_screenshot OUT.png [any] [WINDOW]  # retaken while single-coloured; "any" accepts one colour
 #   qe_activate_window WINDOW        # the X window becomes the active one (keys go there)
@@ -143,7 +143,7 @@ qe_session_start() {
     # The X display: Xvfb picks a free number and writes it to descriptor 3.
     qe_spawn QE_XVFB_PID "$d/xvfb.log" \
         bash -c 'exec Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$2"' _ "$size" "$d/display"
-    if ! qe_wait_for "$QE_XVFB_PID" grep -q '^[0-9]' "$d/display"; then
+    if ! qe_wait_for "$QE_XVFB_PID" grep -qs '^[0-9]' "$d/display"; then
         echo "session: Xvfb did not start:" >&2; tail -n 5 "$d/xvfb.log" >&2
         qe_session_stop; return 1
     fi
@@ -242,24 +242,19 @@ qe_raw_to_wav() {
 }
 
 # qe_screenshot OUT.png [any] [WINDOW]: the whole display (or one window) as PNG. One capture in
-# about thirty comes back all black, so a single-coloured picture is retaken; with "any" it is
-# accepted after the retries. Returns 0 for a picture of more than one colour, 2 for a
-# single-coloured one, 1 on failure.
+# about thirty comes back all black, so a single-coloured picture is retaken (once with "any", which
+# then accepts it). Returns 0 for a picture of more than one colour, 2 for a single-coloured one,
+# 1 on failure.
 qe_screenshot() {
-    local out=$1 tmp="$1.xwd" try colours=0 what=(-root)
+    local out=$1 try tries=5 colours=0 what=(-root)
     [ -n "${3:-}" ] && what=(-id "$3")
-    # A picture that may well be single-coloured gets one retake, not four.
-    local tries=5
     [ "${2:-}" = any ] && tries=2
     for ((try = 0; try < tries; try++)); do
-        if xwd "${what[@]}" -silent >"$tmp" 2>/dev/null </dev/null && convert "xwd:$tmp" "png:$out" 2>/dev/null </dev/null; then
-            colours=$(convert "$out" -format %k info: 2>/dev/null </dev/null)
-            [ "${colours:-0}" -gt 1 ] && { rm -f "$tmp"; return 0; }
-        fi
+        xwd "${what[@]}" -silent 2>/dev/null </dev/null | convert xwd:- "png:$out" 2>/dev/null &&
+            colours=$(convert "$out" -format %k info: 2>/dev/null </dev/null) && [ "$colours" -gt 1 ] && return 0
         sleep 0.2
     done
-    rm -f "$tmp"
-    [ "${colours:-0}" -eq 1 ] && { [ "${2:-}" = any ] && return 0; return 2; }
+    [ "${colours:-0}" = 1 ] && { [ "${2:-}" = any ] && return 0; return 2; }
     return 1
 }
 
@@ -281,38 +276,19 @@ qe_x() {
     return $rc
 }
 
-# qe_activate_window WINDOW: makes an X window the active one and gives it the input focus, asking
-# again while it has not happened. openbox does not always activate a full-screen window that maps
-# while the display mode changes; at times it marks it active while the focus stays elsewhere
-# (Wine's own request for the focus can come with an outdated time). Keys go to the focus.
+# qe_activate_window WINDOW: makes WINDOW the active window with the input focus (keys go to the
+# focus), asking again until it is: openbox does not always activate a full-screen window that maps
+# while the display mode changes, and at times marks it active while the focus stays elsewhere
+# (Wine's own request for the focus can come with an outdated time); then only windowfocus helps.
 qe_activate_window() {
-    local try
-    for try in 1 2 3 4 5 6 7 8 9 10; do
-        qe_window_focused "$1" && return 0
-        wmctrl -i -a "$1" </dev/null 2>/dev/null || xdotool windowactivate "$1" </dev/null 2>/dev/null
-        qe_wait_focused "$1" 0.2 && return 0
-        xdotool windowfocus "$1" </dev/null 2>/dev/null
-        qe_wait_focused "$1" 0.1 && return 0
-    done
-    qe_window_focused "$1"
-}
-
-# qe_window_focused WINDOW: true when WINDOW is the active window and holds the input focus.
-qe_window_focused() {
-    local w
+    local w try
     w=$(printf '%d' "$1" 2>/dev/null) || return 1
-    [ "$(qe_x xdotool getactivewindow)" = "$w" ] && [ "$(qe_x xdotool getwindowfocus)" = "$w" ]
-}
-
-# qe_wait_focused WINDOW SECONDS: waits up to SECONDS for WINDOW to hold the focus.
-qe_wait_focused() {
-    local until
-    until=$(( $(date +%s%3N) + $(awk -v s="$2" 'BEGIN { printf "%d", s * 1000 }') ))
-    while :; do
-        qe_window_focused "$1" && return 0
-        [ "$(date +%s%3N)" -ge "$until" ] && return 1
-        sleep 0.02
+    for ((try = 0; try < 30; try++)); do
+        [ "$(qe_x xdotool getactivewindow)" = "$w" ] && [ "$(qe_x xdotool getwindowfocus)" = "$w" ] && return 0
+        if ((try % 2)); then xdotool windowfocus "$1"; else wmctrl -i -a "$1" || xdotool windowactivate "$1"; fi </dev/null 2>/dev/null
+        sleep 0.1
     done
+    return 1
 }
 
 qe_session_stop() {
