@@ -7,6 +7,7 @@
 // nothing; the boundary is found once per run by an exact division on 32.32 values.
 #include "audio/mixer.h"
 
+#include <cassert>
 #include <cstring>
 #include <emmintrin.h>
 
@@ -97,7 +98,7 @@ static inline __m128 four_values(const int16_t* data, intptr_t& p, uint32_t& f, 
 // in a vector of (fraction >> 1) values, one per frame, that move by 2 x step_frac modulo 2^31 per
 // pass (four steps of step_frac / 2).
 static inline void mix_quads(float* out, int32_t quads, const int16_t* data, intptr_t& pos, uint32_t& frac,
-                             uint32_t step_frac, intptr_t step, float gl, float gr)
+                             uint32_t step_frac, intptr_t step, float& gl, float& gr, float, float)
 {
     const __m128 gains = _mm_setr_ps(gl, gr, gl, gr);
     const __m128i pass_step = _mm_set1_epi32(static_cast<int32_t>(step_frac * 2));
@@ -146,45 +147,24 @@ static inline void mix_ramp_quads(float* out, int32_t quads, const int16_t* data
     gr = _mm_cvtss_f32(_mm_shuffle_ps(g, g, 1));
 }
 
-// A ramp: frames one at a time up to a 16-byte boundary, then four at a time.
-static void mix_ramp(float* out, int32_t frames, const int16_t* data, intptr_t& pos, uint32_t& frac,
-                     uint32_t step_frac, intptr_t step, float& gl, float& gr, float sl, float sr)
+// The loop over four frames at a time that a run uses: mix_quads (fixed gains) or mix_ramp_quads.
+typedef void QuadLoop(float* out, int32_t quads, const int16_t* data, intptr_t& pos, uint32_t& frac,
+                      uint32_t step_frac, intptr_t step, float& gl, float& gr, float sl, float sr);
+
+// A run of frames >= 1: one frame alone up to a 16-byte boundary, then four at a time, then the
+// last one to three. The blocks are frame-aligned, so out is at most one frame off the boundary.
+template <QuadLoop quads>
+static inline void mix_run(float* out, int32_t frames, const int16_t* data, intptr_t& pos, uint32_t& frac,
+                           uint32_t step_frac, intptr_t step, float& gl, float& gr, float sl, float sr)
 {
-    uintptr_t address = reinterpret_cast<uintptr_t>(out);
-    if (address & 7) {  // not even frame-aligned (never so in the program)
-        mix_ramped(out, frames, data, pos, frac, step_frac, step, gl, gr, sl, sr);
-        return;
-    }
-    if ((address & 15) && frames > 0) {
+    assert((reinterpret_cast<uintptr_t>(out) & 7) == 0);
+    if (reinterpret_cast<uintptr_t>(out) & 15) {
         mix_ramped(out, 1, data, pos, frac, step_frac, step, gl, gr, sl, sr);
         out += 2;
         frames--;
     }
-    mix_ramp_quads(out, frames >> 2, data, pos, frac, step_frac, step, gl, gr, sl, sr);
+    quads(out, frames >> 2, data, pos, frac, step_frac, step, gl, gr, sl, sr);
     if (frames & 3) mix_ramped(out + 2 * (frames & ~3), frames & 3, data, pos, frac, step_frac, step, gl, gr, sl, sr);
-}
-
-static void mix_fixed(float* out, int32_t frames, const int16_t* data, intptr_t& pos, uint32_t& frac,
-                      uint32_t step_frac, intptr_t step, float gl, float gr)
-{
-    uintptr_t address = reinterpret_cast<uintptr_t>(out);
-    if (address & 7) {  // not even frame-aligned (never so in the program): one frame at a time
-        mix_ramped(out, frames, data, pos, frac, step_frac, step, gl, gr, 0.0f, 0.0f);
-        return;
-    }
-    if (g_mix_wide) {  // installed only by builds that checked the CPU (see mixer_local.h)
-        int32_t done = g_mix_wide(out, frames, data, &pos, &frac, step_frac, step, gl, gr);
-        out += 2 * done;
-        frames -= done;
-        address = reinterpret_cast<uintptr_t>(out);
-    }
-    if ((address & 15) && frames > 0) {  // an odd frame first, so the quads are aligned
-        mix_ramped(out, 1, data, pos, frac, step_frac, step, gl, gr, 0.0f, 0.0f);
-        out += 2;
-        frames--;
-    }
-    mix_quads(out, frames >> 2, data, pos, frac, step_frac, step, gl, gr);
-    if (frames & 3) mix_ramped(out + 2 * (frames & ~3), frames & 3, data, pos, frac, step_frac, step, gl, gr, 0.0f, 0.0f);
 }
 
 // ---- boundaries ----------------------------------------------------------------------------
@@ -310,7 +290,8 @@ static void mix_voice(Voice* v, float* out, int32_t n)
             if (ramp) {
                 float gl = static_cast<float>(v->level_left) * kInv256 * kInv255;
                 float gr = static_cast<float>(v->level_right) * kInv256 * kInv255;
-                mix_ramp(out, run, data, pos, frac, step_even, step, gl, gr, v->ramp_step_left, v->ramp_step_right);
+                mix_run<mix_ramp_quads>(out, run, data, pos, frac, step_even, step, gl, gr, v->ramp_step_left,
+                                        v->ramp_step_right);
                 // 5. Ramp bookkeeping: the level reached, rounded; the next run restarts from it.
                 v->level_left = static_cast<int32_t>(FloatToInt(gl * 255.0f * 256.0f));
                 v->level_right = static_cast<int32_t>(FloatToInt(gr * 255.0f * 256.0f));
@@ -326,7 +307,7 @@ static void mix_voice(Voice* v, float* out, int32_t n)
             } else {
                 float gl = static_cast<float>(v->volume_left) * kInv255;
                 float gr = static_cast<float>(v->volume_right) * kInv255;
-                mix_fixed(out, run, data, pos, frac, step_even, step, gl, gr);
+                mix_run<mix_quads>(out, run, data, pos, frac, step_even, step, gl, gr, 0.0f, 0.0f);
             }
             v->position = static_cast<int32_t>(pos);
             v->position_fraction = frac | (step_frac & 1u);

@@ -7,7 +7,8 @@ extern int32_t g_ramp_frames;   // output frames per volume ramp (128 at 44100 H
 extern float   g_ramp_scale;    // 1 / g_ramp_frames
 
 // Adds the next `frames` output frames of every sounding voice into block (interleaved stereo,
-// left first, full scale +-32768) and advances the voices. Nothing happens for frames < 1.
+// left first, full scale +-32768; frame-aligned, 8 bytes) and advances the voices. Nothing
+// happens for frames < 1.
 void mix_voices(float* block, int32_t frames);
 
 // Writes 2 x frames signed 16-bit values: each float rounded to nearest (ties to even) and
