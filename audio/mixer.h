@@ -14,7 +14,3 @@ void mix_voices(float* block, int32_t frames);
 // Writes 2 x frames signed 16-bit values: each float rounded to nearest (ties to even) and
 // clamped to -32768..32767. Nothing happens for frames < 1 or a null pointer.
 void convert_to_pcm16(int16_t* out, const float* block, int32_t frames);
-
-// For tools only: on (and the CPU has AVX2) mixes the fixed-gain frames eight at a time in AVX2,
-// with the same output; off, SSE2 only (the program's mixer). Returns whether the CPU has AVX2.
-bool mixer_use_avx2(bool on);

@@ -11,6 +11,7 @@
 #include "audio/voice.h"
 #include "module/module.h"
 #include "shell/heap.h"
+#include "tools/xmtool/xmtool.h"
 
 namespace {
 
@@ -386,9 +387,9 @@ TEST_F(Mixer, ChunkSizeNeverChangesTheOutputWhileNoRampRuns)
     EXPECT_EQ(g_voices[63].sample, nullptr);  // the sample without a loop ended on the way
 }
 
-TEST_F(Mixer, TheToolsAvx2LoopGivesTheSameBlocksAsTheSse2Loops)
+TEST_F(Mixer, XmtoolsAvx2MixerGivesTheSameBlocksAsTheProgramsSse2Mixer)
 {
-    if (!mixer_use_avx2(false)) GTEST_SKIP() << "no AVX2 on this CPU";
+    if (!mixer_has_avx2()) GTEST_SKIP() << "no AVX2 on this CPU";
     TestSample fwd(ramp_data(300, -9000, 61), 2, 40, 250);
     TestSample pong(ramp_data(200, 8000, -77), 4, 30, 90);
     TestSample tiny(ramp_data(5, 20000, -3000), 4, 1, 3);
@@ -414,14 +415,13 @@ TEST_F(Mixer, TheToolsAvx2LoopGivesTheSameBlocksAsTheSse2Loops)
             float* block[2];
             Voice after[2][VOICE_COUNT];
             for (int wide = 0; wide < 2; wide++) {
-                mixer_use_avx2(wide != 0);
                 setup();
                 memory[wide].assign(2 * total + 16, 0.0f);
                 block[wide] = reinterpret_cast<float*>((reinterpret_cast<uintptr_t>(memory[wide].data()) + 31) & ~uintptr_t(31)) + 2 * offset;
-                for (int done = 0; done < total; done += chunk) mix_voices(block[wide] + 2 * done, std::min(chunk, total - done));
+                for (int done = 0; done < total; done += chunk)
+                    (wide ? mix_voices_avx2 : mix_voices)(block[wide] + 2 * done, std::min(chunk, total - done));
                 memcpy(after[wide], g_voices, sizeof after[wide]);
             }
-            mixer_use_avx2(false);
             EXPECT_EQ(memcmp(block[0], block[1], 2 * total * sizeof(float)), 0) << "offset " << offset << " chunk " << chunk;
             EXPECT_EQ(memcmp(after[0], after[1], sizeof after[0]), 0) << "offset " << offset << " chunk " << chunk;
         }
