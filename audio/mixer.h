@@ -7,13 +7,10 @@ extern int32_t g_ramp_frames;   // output frames per volume ramp (128 at 44100 H
 extern float   g_ramp_scale;    // 1 / g_ramp_frames
 
 // Adds the next `frames` output frames of every sounding voice into block (interleaved stereo,
-// left first, full scale +-32768) and advances the voices. Nothing happens for frames < 1.
+// left first, full scale +-32768; frame-aligned, 8 bytes) and advances the voices. Nothing
+// happens for frames < 1.
 void mix_voices(float* block, int32_t frames);
 
 // Writes 2 x frames signed 16-bit values: each float rounded to nearest (ties to even) and
 // clamped to -32768..32767. Nothing happens for frames < 1 or a null pointer.
 void convert_to_pcm16(int16_t* out, const float* block, int32_t frames);
-
-// For tools only: on (and the CPU has AVX2) mixes the fixed-gain frames eight at a time in AVX2,
-// with the same output; off, SSE2 only (the program's mixer). Returns whether the CPU has AVX2.
-bool mixer_use_avx2(bool on);

@@ -1,7 +1,7 @@
 // The voice mixer's speed: output frames per second and time per voice-frame for 1, 16 and 64
 // sounding looping voices, steady or starting a new ramp at every 884-frame slice.
 // `mixer_bench --count VOICES CALLS [avx2]` mixes CALLS slices of steady voices and exits: the work
-// that bench/mixer-instructions counts under callgrind (with avx2: the tools' wider loop).
+// that bench/mixer-instructions counts under callgrind (with avx2: xmtool's wider loop).
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -11,6 +11,7 @@
 #include "audio/voice.h"
 #include "module/module.h"
 #include "shell/heap.h"
+#include "tools/xmtool/xmtool.h"
 
 namespace {
 
@@ -81,10 +82,11 @@ BENCHMARK(BM_Mix)->ArgNames({"voices", "ramps"})->ArgsProduct({{1, 16, 64}, {0, 
 int main(int argc, char** argv)
 {
     if ((argc == 4 || argc == 5) && strcmp(argv[1], "--count") == 0) {
-        if (argc == 5 && !(strcmp(argv[4], "avx2") == 0 && mixer_use_avx2(true))) return 1;
+        const bool wide = argc == 5;
+        if (wide && !(strcmp(argv[4], "avx2") == 0 && mixer_has_avx2())) return 1;
         setup_voices(atoi(argv[2]));
         const int calls = atoi(argv[3]);
-        for (int i = 0; i < calls; i++) mix_voices(g_block, SLICE);
+        for (int i = 0; i < calls; i++) (wide ? mix_voices_avx2 : mix_voices)(g_block, SLICE);
         return 0;
     }
     benchmark::Initialize(&argc, argv);

@@ -107,21 +107,16 @@ void envelope_step(ChannelState* channel, const Instrument* instrument, int upda
     channel->update_flags |= update_flag;
 }
 
-// The sine waveform's value at each of the 256 phases, worked out once with the x87 sine (kept
-// as 256 more than the waveform's -64..64, so that 0 means not yet); relaxed stores of the same
-// value from whichever thread renders.
-static int16_t g_vibrato_sine[256];
+// The sine waveform's value at each of the 256 phases, worked out with the x87 sine by
+// fill_vibrato_sine (called by player_reset).
+static int8_t g_vibrato_sine[256];
 
-static int32_t vibrato_sine(int32_t p)
+void fill_vibrato_sine()
 {
-    if (p >= 0 && p < 256) {
-        int16_t kept = __atomic_load_n(&g_vibrato_sine[p], __ATOMIC_RELAXED);
-        if (kept != 0) return kept - 256;
+    for (int32_t p = 0; p < 256; p++) {
+        float angle = static_cast<float>(p) * 6.283184f / 256.0f;
+        g_vibrato_sine[p] = static_cast<int8_t>(FloatToInt(Sin(angle) * 64.0));
     }
-    float angle = static_cast<float>(p) * 6.283184f / 256.0f;
-    int32_t w = static_cast<int32_t>(FloatToInt(Sin(angle) * 64.0));
-    if (p >= 0 && p < 256) __atomic_store_n(&g_vibrato_sine[p], static_cast<int16_t>(w + 256), __ATOMIC_RELAXED);
-    return w;
 }
 
 void auto_vibrato(ChannelState* channel, const Instrument* instrument)
@@ -129,7 +124,7 @@ void auto_vibrato(ChannelState* channel, const Instrument* instrument)
     int32_t p = channel->vibrato_position;
     int32_t w;
     switch (instrument->vibrato_type) {
-    case VIBRATO_SINE: w = vibrato_sine(p); break;
+    case VIBRATO_SINE: w = g_vibrato_sine[p]; break;
     case VIBRATO_SQUARE: w = p < 128 ? 64 : -64; break;
     case VIBRATO_RAMP_DOWN: w = (128 - ((p + 128) % 256)) >> 1; break;
     case VIBRATO_RAMP_UP: w = (128 - ((384 - p) % 256)) >> 1; break;

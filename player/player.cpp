@@ -49,6 +49,8 @@ void player_set_bpm(PlayerState* player, int32_t bpm)
 
 void player_reset(PlayerState* player)
 {
+    fill_linear_frequencies();
+    fill_vibrato_sine();
     PlayerStoreGlobalVolume(player, player->initial_global_volume);
     player->next_row = -1;
     player->next_order = -1;

@@ -16,8 +16,9 @@ void process_row(PlayerState* player);
 void process_tick(PlayerState* player);
 
 // What playback start does to the player before the first tick: the playback fields from the
-// module's defaults, and the first channel_count channels cleared, channel i bound to voice i.
-// The voice table itself is audio_open's. Used by playback start, xmtool and the tests.
+// module's defaults, the first channel_count channels cleared, channel i bound to voice i, and
+// the player's tables of frequencies and vibrato filled. The voice table itself is audio_open's.
+// Used by playback start, xmtool and the tests.
 void player_reset(PlayerState* player);
 
 // The order entry and row that the current tick plays. `row` itself may differ: a pattern loop

@@ -29,6 +29,10 @@ void tick_step(PlayerState* player, ChannelState* channel, const PatternCell* ce
 void instrument_reset(ChannelState* channel, const Sample* sample);
 void envelope_step(ChannelState* channel, const Instrument* instrument, int update_flag);  // UPDATE_VOLUME or UPDATE_PANNING
 void auto_vibrato(ChannelState* channel, const Instrument* instrument);
+// The tables of x87 results that the ticks look up: the linear table's frequencies and the
+// auto-vibrato sine. They depend on nothing else; player_reset fills them.
+void fill_linear_frequencies();
+void fill_vibrato_sine();
 void update_voice(ChannelState* channel, const Sample* sample, const PlayerState* player);
 
 // Volume column (v = the cell's volume byte) and effect column, at the row tick and the others.

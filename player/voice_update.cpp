@@ -26,24 +26,28 @@ static Voice* twin_of(Voice* voice)
 }
 
 // The frequency of the linear table, 8363 x 2^(n / 768) Hz rounded, depends only on the whole
-// number n = 4608 - (period - offset), and the x87 power costs more than the rest of a voice's update:
-// each n in the table's range is worked out once and kept (0: not yet). Whichever thread renders
-// may fill an entry; relaxed whole-word stores, and every writer stores the same value.
+// number n = 4608 - (period - offset), and the x87 power costs more than the rest of a voice's
+// update: fill_linear_frequencies (called by player_reset) works out each n in the table's range.
 enum { kLinearLow = -8192, kLinearCount = 16384 };  // 5 Hz to 14.0 MHz
 static int32_t g_linear_hz[kLinearCount];
+
+static int64_t linear_frequency_of(int32_t n)
+{
+    double hz = 8363.0 * Pow(2.0, n / 768.0);
+    // Keys far above the table (relative notes, big offsets) would overflow the record.
+    return hz > 2147483647.0 ? 2147483647 : FloatToInt(hz);
+}
+
+void fill_linear_frequencies()
+{
+    for (int32_t slot = 0; slot < kLinearCount; slot++)
+        g_linear_hz[slot] = static_cast<int32_t>(linear_frequency_of(slot + kLinearLow));
+}
 
 static int64_t linear_frequency(int32_t n)
 {
     const uint32_t slot = static_cast<uint32_t>(n - kLinearLow);
-    if (slot < kLinearCount) {
-        int32_t kept = __atomic_load_n(&g_linear_hz[slot], __ATOMIC_RELAXED);
-        if (kept != 0) return kept;
-    }
-    double hz = 8363.0 * Pow(2.0, n / 768.0);
-    // Keys far above the table (relative notes, big offsets) would overflow the record.
-    int64_t f = hz > 2147483647.0 ? 2147483647 : FloatToInt(hz);
-    if (slot < kLinearCount && f > 0 && f <= 2147483647) __atomic_store_n(&g_linear_hz[slot], static_cast<int32_t>(f), __ATOMIC_RELAXED);
-    return f;
+    return slot < kLinearCount ? g_linear_hz[slot] : linear_frequency_of(n);
 }
 
 void update_voice(ChannelState* channel, const Sample* sample, const PlayerState* player)

@@ -11,6 +11,7 @@
 #include "audio/voice.h"
 #include "module/module.h"
 #include "shell/heap.h"
+#include "tools/xmtool/xmtool.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ TEST_F(Mixer, NothingHappensForZeroFramesOrSilentVoices)
     g_voices[1].volume_left = 99;  // silent: null sample
     Voice before[VOICE_COUNT];
     memcpy(before, g_voices, sizeof before);
-    float block[16] = {};
+    alignas(16) float block[16] = {};
     mix_voices(block, 0);
     mix_voices(block, -3);
     EXPECT_EQ(memcmp(before, g_voices, sizeof before), 0);
@@ -88,7 +89,7 @@ TEST_F(Mixer, NothingHappensForZeroFramesOrSilentVoices)
     mix_voices(block, 8);
     EXPECT_EQ(memcmp(&before[1], &g_voices[1], sizeof(Voice)), 0);
     // Only slots 0..63 are mixed: a voice in a record beyond them neither sounds nor moves.
-    float quiet[16] = {};
+    alignas(16) float quiet[16] = {};
     voices_reset();
     steady_voice(MIXED_VOICES, &smp.s, 5, 123, 1, 456);
     memcpy(before, g_voices, sizeof before);
@@ -102,7 +103,7 @@ TEST_F(Mixer, SampleWithoutLoopPlaysExactlyItsLengthThenStops)
     std::vector<int16_t> d = {1000, -2000, 3000, -4000, 32767, -32768, 7, 0, -1, 12345};
     TestSample smp(d);
     Voice* v = steady_voice(0, &smp.s, 0, 0, 1, 0);
-    float block[2 * 16] = {};
+    alignas(16) float block[2 * 16] = {};
     mix_voices(block, 16);
     float g = 128 * kInv255;
     for (int i = 0; i < 16; i++) {
@@ -119,7 +120,7 @@ TEST_F(Mixer, ForwardLoopWrapsThroughTheGuardFrame)
 {
     TestSample smp(ramp_data(150, 0, 10), 2, 100, 50);  // data[i] = 10 i, guard = data[100] = 1000
     Voice* v = steady_voice(0, &smp.s, 149, kHalf, 1, 0, 255, 0);
-    float block[2 * 2] = {};
+    alignas(16) float block[2 * 2] = {};
     mix_voices(block, 1);
     EXPECT_EQ(block[0], 1245.0f);  // 1490 and the guard 1000 at weight 0.5
     EXPECT_EQ(v->position, 100);
@@ -156,7 +157,7 @@ TEST_F(Mixer, PingPongReflectsTwoToTheMinus32Inside)
         voices_reset();
         TestSample smp(ramp_data(150, 0, 10), 4, 100, 50);
         Voice* v = steady_voice(0, &smp.s, c.pos, c.frac, 1, 0, 255, 255, c.direction);
-        float block[2] = {};
+        alignas(16) float block[2] = {};
         mix_voices(block, 1);
         EXPECT_EQ(block[0], c.value) << c.what;
         EXPECT_EQ(v->position, c.want_pos) << c.what;
@@ -193,7 +194,7 @@ TEST_F(Mixer, PingPongStepsOfManyLoopLengthsReflectAsOftenAsNeeded)
         voices_reset();
         TestSample smp(std::vector<int16_t>(16, 500), 4, 10, 3);
         Voice* v = steady_voice(0, &smp.s, c.pos, c.frac, c.step, c.step_frac, 128, 128, c.direction);
-        float block[2] = {};
+        alignas(16) float block[2] = {};
         mix_voices(block, 1);
         int64_t s = (int64_t(c.step) << 32) | c.step_frac;
         int64_t p = ((int64_t(c.pos) << 32) | (c.frac & ~1u)) + (c.direction == 1 ? s : -s);
@@ -213,7 +214,7 @@ TEST_F(Mixer, ForwardStepsOfManyLoopLengthsWrapIntoTheLoop)
         voices_reset();
         TestSample smp(std::vector<int16_t>(16, 500), 2, 10, 3);
         Voice* v = steady_voice(0, &smp.s, 12, kHalf, step, 0x40000000u);
-        float block[2] = {};
+        alignas(16) float block[2] = {};
         mix_voices(block, 1);
         int32_t past = 12 + step + 0;  // 12.5 + step.25 = (12 + step).75
         EXPECT_EQ(v->position, 10 + (past - 10) % 3) << step;
@@ -227,7 +228,7 @@ TEST_F(Mixer, LoopsOfOneFrameHoldThatFrame)
         voices_reset();
         TestSample smp(ramp_data(8, 100, 10), type, 5, 1);  // the loop is frame 5, 150
         Voice* v = steady_voice(0, &smp.s, 5, 0, 1, 0, 255, 255);
-        float block[2 * 4] = {};
+        alignas(16) float block[2 * 4] = {};
         mix_voices(block, 4);
         EXPECT_EQ(v->sample, &smp.s) << type;
         for (int i = 0; i < 4; i++) EXPECT_NEAR(block[2 * i], 150.0f, 0.01f) << type << " " << i;
@@ -238,7 +239,7 @@ TEST_F(Mixer, ReflectionOntoLoopStartZeroReadsTheZeroMarginBeforeTheData)
 {
     TestSample smp(std::vector<int16_t>(50, 1000), 4, 0, 50);
     Voice* v = steady_voice(0, &smp.s, 0, kHalf, 0, kHalf, 255, 255, 2);  // 0.5 backward by 0.5
-    float block[2 * 2] = {};
+    alignas(16) float block[2 * 2] = {};
     mix_voices(block, 1);
     EXPECT_EQ(v->position, -1);
     EXPECT_EQ(v->position_fraction, 0xFFFFFFFFu);
@@ -251,12 +252,12 @@ TEST_F(Mixer, ReflectionOntoLoopStartZeroReadsTheZeroMarginBeforeTheData)
 TEST_F(Mixer, RampFromSilenceReachesTheTargetsInOneRampLength)
 {
     TestSample smp(std::vector<int16_t>(1000, 1000), 2, 0, 1000);
-    // Shift 1 puts the block a float off frame alignment, where the mixer goes frame by frame.
-    for (int shift : {0, 1}) {
+    // Shift 2 puts the block a frame off 16-byte alignment, where the mixer starts with one frame alone.
+    for (int shift : {0, 2}) {
         Voice* v = steady_voice(0, &smp.s, 0, 0, 1, 0, 128, 128);
         v->level_left = v->level_right = 0;  // a trigger: levels 0, no ramp yet
         v->ramp_remaining = 0;
-        float memory[2 * 200 + 1] = {};
+        alignas(16) float memory[2 * 200 + 2] = {};
         float* block = memory + shift;
         mix_voices(block, 200);
         // From gain 0 to 128/255 in 128 equal steps of 1/255: frame i is 1000 i / 255 (the float
@@ -276,7 +277,7 @@ TEST_F(Mixer, RampSplitAcrossTwoCallsEndsExactlyAtTheTargets)
     TestSample smp(std::vector<int16_t>(1000, 1000), 2, 0, 1000);
     Voice* v = steady_voice(0, &smp.s, 0, 0, 1, 0, 100, 60);
     v->level_left = v->level_right = 0;
-    float block[2 * 140] = {};
+    alignas(16) float block[2 * 140] = {};
     mix_voices(block, 100);
     // Steps of 100/255 and 60/255 over 128 frames: frame i is 1000 (100 i/128) / 255 on the left,
     // 1000 (60 i/128) / 255 on the right; after 100 frames the levels (x 256) are 100 x 256 x
@@ -316,7 +317,7 @@ TEST_F(Mixer, OneSidedRampLeavesTheOtherGainConstantAcrossCalls)
     TestSample smp(std::vector<int16_t>(1000, -3000), 2, 0, 1000);
     Voice* v = steady_voice(0, &smp.s, 0, 0, 1, 0, 128, 128);
     v->volume_left = 0;  // the note the player left: only the left side changes here
-    float block[2 * 160] = {};
+    alignas(16) float block[2 * 160] = {};
     mix_voices(block, 50);
     mix_voices(block + 100, 110);
     for (int i = 0; i < 160; i++) ASSERT_EQ(block[2 * i + 1], -3000.0f * (128 * kInv255)) << i;
@@ -372,11 +373,11 @@ TEST_F(Mixer, ChunkSizeNeverChangesTheOutputWhileNoRampRuns)
     Voice after[VOICE_COUNT];
     memcpy(after, g_voices, sizeof after);
 
-    // Shift 1 puts the block a float off frame alignment, where the mixer goes frame by frame.
+    // Shift 2 puts the block a frame off 16-byte alignment, where the mixer starts with one frame alone.
     for (int chunk : {1, 7, 64, 883, 884}) {
-        for (int shift : {0, 1}) {
+        for (int shift : {0, 2}) {
             setup();
-            std::vector<float> pieces(2 * total + 1, 0.0f);
+            std::vector<float> pieces(2 * total + 2, 0.0f);
             float* block = pieces.data() + shift;
             for (int done = 0; done < total; done += chunk) mix_voices(block + 2 * done, std::min(chunk, total - done));
             EXPECT_EQ(memcmp(whole.data(), block, whole.size() * sizeof(float)), 0) << "chunk " << chunk << " shift " << shift;
@@ -386,9 +387,9 @@ TEST_F(Mixer, ChunkSizeNeverChangesTheOutputWhileNoRampRuns)
     EXPECT_EQ(g_voices[63].sample, nullptr);  // the sample without a loop ended on the way
 }
 
-TEST_F(Mixer, TheToolsAvx2LoopGivesTheSameBlocksAsTheSse2Loops)
+TEST_F(Mixer, XmtoolsAvx2MixerGivesTheSameBlocksAsTheProgramsSse2Mixer)
 {
-    if (!mixer_use_avx2(false)) GTEST_SKIP() << "no AVX2 on this CPU";
+    if (!mixer_has_avx2()) GTEST_SKIP() << "no AVX2 on this CPU";
     TestSample fwd(ramp_data(300, -9000, 61), 2, 40, 250);
     TestSample pong(ramp_data(200, 8000, -77), 4, 30, 90);
     TestSample tiny(ramp_data(5, 20000, -3000), 4, 1, 3);
@@ -414,14 +415,13 @@ TEST_F(Mixer, TheToolsAvx2LoopGivesTheSameBlocksAsTheSse2Loops)
             float* block[2];
             Voice after[2][VOICE_COUNT];
             for (int wide = 0; wide < 2; wide++) {
-                mixer_use_avx2(wide != 0);
                 setup();
                 memory[wide].assign(2 * total + 16, 0.0f);
                 block[wide] = reinterpret_cast<float*>((reinterpret_cast<uintptr_t>(memory[wide].data()) + 31) & ~uintptr_t(31)) + 2 * offset;
-                for (int done = 0; done < total; done += chunk) mix_voices(block[wide] + 2 * done, std::min(chunk, total - done));
+                for (int done = 0; done < total; done += chunk)
+                    (wide ? mix_voices_avx2 : mix_voices)(block[wide] + 2 * done, std::min(chunk, total - done));
                 memcpy(after[wide], g_voices, sizeof after[wide]);
             }
-            mixer_use_avx2(false);
             EXPECT_EQ(memcmp(block[0], block[1], 2 * total * sizeof(float)), 0) << "offset " << offset << " chunk " << chunk;
             EXPECT_EQ(memcmp(after[0], after[1], sizeof after[0]), 0) << "offset " << offset << " chunk " << chunk;
         }
@@ -457,7 +457,7 @@ TEST_F(Mixer, TwoFullScaleVoicesInPhaseReachTheClamp)
     TestSample smp(std::vector<int16_t>(100, 32767), 2, 0, 100);
     steady_voice(0, &smp.s, 0, 0, 1, 0);
     steady_voice(32, &smp.s, 0, 0, 1, 0);
-    float block[2 * 4] = {};
+    alignas(16) float block[2 * 4] = {};
     mix_voices(block, 4);
     int16_t out[8];
     convert_to_pcm16(out, block, 4);

@@ -5,6 +5,7 @@
 #include "audio/audio.h"
 #include "audio/voice.h"
 #include "player/channel.h"
+#include "player/player.h"
 #include "player/step.h"
 #include "support/test_module.h"
 
@@ -20,6 +21,7 @@ struct VoiceUpdate : ::testing::Test {
     {
         g_output_rate = 44100;
         voices_reset();
+        player_reset(&player);  // fills the frequency table
         player.flags = 1;
         player.global_volume = 64;
         sample.data = data;

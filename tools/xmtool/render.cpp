@@ -11,9 +11,17 @@
 
 #include "player/player.h"
 #include "audio/audio.h"
-#include "audio/mixer.h"
 #include "tools/xmtool/song_clock.h"
 #include "tools/xmtool/xmtool.h"
+
+// The slice rendering's calls of mix_voices come here (xmtool is linked with --wrap for its C++
+// name): the AVX2 mixer where the CPU has it, the same samples in fewer instructions.
+extern "C" void __real__Z10mix_voicesPfi(float* block, int32_t frames);
+extern "C" void __wrap__Z10mix_voicesPfi(float* block, int32_t frames)
+{
+    if (mixer_has_avx2()) mix_voices_avx2(block, frames);
+    else __real__Z10mix_voicesPfi(block, frames);
+}
 
 static double wall_seconds()
 {
@@ -138,7 +146,6 @@ int xmtool_render(int argc, char** argv)
         return 1;
     }
     song_clock_start(p);
-    mixer_use_avx2(true);  // same samples as the program's SSE2 loops, fewer instructions
     // Loops are counted by the tick clock; an hour is the limit of a render by loops alone.
     int64_t limit = seconds ? seconds * rate : 3600 * rate;
     bool tty = isatty(2);

@@ -1,32 +1,30 @@
-// audio/mixer_avx2.cpp -- the mixer's fixed-gain loop eight frames at a time in AVX2, for the
-// tools on CPUs that have it. Gives the same floats as the SSE2 loops: each frame's value is
-// w x (s1 - s0) + s0 from the same operands in single precision, each output adds value x gain.
-// The program never installs it: it must run on any SSE2 CPU, and 32-bit Windows does not keep
-// the stack aligned for 32-byte values. Portable x86; nothing here runs unless mixer_use_avx2
-// found AVX2 and installed it.
-#include "audio/mixer.h"
+// tools/xmtool/mix_avx2.cpp -- the voice mixer with its fixed-gain frames eight at a time in AVX2,
+// for xmtool on CPUs that have it. Gives the same floats as the program's SSE2 loops: each frame's
+// value is w x (s1 - s0) + s0 from the same operands in single precision, each output adds value x
+// gain. The program never has it: it must run on any SSE2 CPU, and 32-bit Windows does not keep
+// the stack aligned for 32-byte values.
+#include "tools/xmtool/xmtool.h"
 
 #include <immintrin.h>
 
 #include "audio/mixer_local.h"
 
-// Eight frames per pass, out only frame-aligned. The loads of frames 0..7 go to lanes
-// (0 1 4 5 | 2 3 6 7), so that spreading each value over left and right within each 128-bit half
-// gives frames 0..3 and then 4..7 in order.
-__attribute__((target("avx2"))) static int32_t mix_eights_avx2(float* out, int32_t frames, const int16_t* data,
-                                                               intptr_t* pos, uint32_t* frac, uint32_t step_frac,
-                                                               intptr_t step, float gl, float gr)
+// Eight frames per pass, then a last four if `quads` is odd; out 16-byte aligned. The loads of
+// frames 0..7 go to lanes (0 1 4 5 | 2 3 6 7), so that spreading each value over left and right
+// within each 128-bit half gives frames 0..3 and then 4..7 in order.
+__attribute__((target("avx2"))) static void mix_eights_avx2(float* out, int32_t quads, const int16_t* data,
+                                                            intptr_t& pos, uint32_t& frac, uint32_t step_frac,
+                                                            intptr_t step, float& gl, float& gr, float sl, float sr)
 {
-    const intptr_t groups = frames >> 3;
-    if (groups == 0) return 0;
+    const intptr_t groups = quads >> 1;
     const __m256 gains = _mm256_setr_ps(gl, gr, gl, gr, gl, gr, gl, gr);
     const __m256 scale = _mm256_set1_ps(kWeightScale);
     const __m256i low31 = _mm256_set1_epi32(0x7FFFFFFF);
     const __m256i pass_step = _mm256_set1_epi32(static_cast<int32_t>(step_frac * 4));
     const __m256i pick_s0 = _mm256_set1_epi32(0x00000001);  // pmaddwd: (1, 0) picks s0
     const __m256i pick_d = _mm256_set1_epi32(0x0001FFFF);   // (-1, 1) gives s1 - s0
-    intptr_t p = *pos;
-    uint32_t f = *frac;
+    intptr_t p = pos;
+    uint32_t f = frac;
     uint32_t h[8];
     for (int k = 0; k < 8; k++) h[k] = (f + static_cast<uint32_t>(k) * step_frac) >> 1;
     __m256i half = _mm256_setr_epi32(static_cast<int32_t>(h[0]), static_cast<int32_t>(h[1]), static_cast<int32_t>(h[4]),
@@ -61,15 +59,18 @@ __attribute__((target("avx2"))) static int32_t mix_eights_avx2(float* out, int32
         _mm256_storeu_ps(end + i + 8,
                          _mm256_add_ps(_mm256_loadu_ps(end + i + 8), _mm256_mul_ps(_mm256_unpackhi_ps(x, x), gains)));
     }
-    *pos = p;
-    *frac = f;
-    return static_cast<int32_t>(8 * groups);
+    pos = p;
+    frac = f;
+    mix_quads(end, quads & 1, data, pos, frac, step_frac, step, gl, gr, sl, sr);
 }
 
-bool mixer_use_avx2(bool on)
+bool mixer_has_avx2()
 {
     __builtin_cpu_init();
-    bool have = __builtin_cpu_supports("avx2");
-    g_mix_wide = on && have ? mix_eights_avx2 : nullptr;
-    return have;
+    return __builtin_cpu_supports("avx2");
+}
+
+void mix_voices_avx2(float* block, int32_t frames)
+{
+    mix_voices_with<mix_eights_avx2>(block, frames);
 }
