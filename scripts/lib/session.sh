@@ -189,7 +189,7 @@ EOF
 qe_session_wine_up() {
     qe_wine_down
     qe_wine_up || return 1
-    ( qe_close_fds; exec $WINE64 rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 )
+    ( qe_close_fds; exec $WINE rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 )
     qe_wait_display_driver
 }
 
@@ -198,17 +198,19 @@ qe_session_wine_up() {
 # then has no display for the whole of its life (it logs "no driver could be loaded" on the
 # winediag channel), and the program, finding no device, ends at once with exit code 0. So nothing
 # of ours starts before a probe process has made a window: build/win64/qe_display_ready.exe exits
-# 0 when its CreateWindow works and 1 when it has no driver. Without the probe (no win64 build
-# yet) the desktop's driver key in the registry is the sign. Each try takes well under a second
-# with the persistent wineserver; the limit of 30 s is for a machine under heavy load.
+# 0 when its CreateWindow works and 1 when it has no driver (build/win32's, for 32-bit Wine).
+# Without the probe (no Windows build yet) the desktop's driver key in the registry is the sign. Each try takes well
+# under a second with the persistent wineserver, some ten seconds for 32-bit Wine under qemu; the
+# limit is only against a hang.
 qe_wait_display_driver() {
     local probe="$qe_root/build/win64/qe_display_ready.exe" until
-    until=$(( $(date +%s) + 30 ))
+    [ "$WINE" = "$WINE32" ] && probe="$qe_root/build/win32/qe_display_ready.exe"
+    until=$(( $(date +%s) + 120 ))
     while [ "$(date +%s)" -lt "$until" ]; do
         if [ -f "$probe" ]; then
-            ( qe_close_fds; exec $WINE64 "$probe" </dev/null >/dev/null 2>&1 ) && return 0
+            ( qe_close_fds; exec $WINE "$probe" </dev/null >/dev/null 2>&1 ) && return 0
         else
-            ( qe_close_fds; exec $WINE64 reg query 'HKLM\System\CurrentControlSet\Control\Video' /s </dev/null 2>/dev/null ) |
+            ( qe_close_fds; exec $WINE reg query 'HKLM\System\CurrentControlSet\Control\Video' /s </dev/null 2>/dev/null ) |
                 grep -qi 'GraphicsDriver.*x11' && return 0
         fi
         sleep 0.1
@@ -295,11 +297,13 @@ qe_session_stop() {
     [ -n "$QE_SESSION_OWN" ] || return 0
     local i pid
     QE_CAPTURE_PID=""
-    # Wine first, while its display still exists: the server takes every Windows process with it.
-    if [ -d "$WINEPREFIX" ]; then
-        $WINESERVER -k 2>/dev/null </dev/null
-        timeout 10 $WINESERVER -w 2>/dev/null </dev/null
-    fi
+    # Wine first, while its display still exists: each server takes every Windows process with it
+    # (the 32-bit tests' prefix is the session's too: scripts/lib/wine-run).
+    for pid in "$WINEPREFIX" "$QE_SESSION_DIR/wine32prefix"; do
+        [ -d "$pid" ] || continue
+        WINEPREFIX=$pid $WINESERVER -k 2>/dev/null </dev/null
+        WINEPREFIX=$pid timeout 10 $WINESERVER -w 2>/dev/null </dev/null
+    done
     for ((i = ${#QE_SESSION_PIDS[@]} - 1; i >= 0; i--)); do qe_kill "${QE_SESSION_PIDS[$i]}"; done
     # Anything that still carries the session's environment was started by it (by us or by Wine);
     # QE_SESSION_STRAYS names what had to go this way.

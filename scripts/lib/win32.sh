@@ -22,8 +22,8 @@ qe_binfmt_i386() {
     [ -x "$interp" ] || { echo "win32: no $interp (qemu-user-static 10 is not installed)" >&2; return 1; }
     [ -e "$dir/register" ] || mount -t binfmt_misc binfmt_misc "$dir" 2>/dev/null ||
         { echo "win32: this machine refuses binfmt_misc (cannot mount $dir)" >&2; return 1; }
-    # An i386 ELF executable or shared object; F: the interpreter is opened now, so it works in
-    # any mount namespace; O and P: as the kernel's own loader would pass it.
+    # An i386 ELF executable or shared object. F: the interpreter is opened now, so it works in any
+    # mount namespace; O: qemu gets the program as an open file; P: argv[0] stays as it was given.
     printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$interp"':OPF' \
         >"$dir/register" 2>/dev/null || [ -e "$dir/qemu-i386" ] ||
         { echo "win32: the kernel refused the i386 binfmt entry" >&2; return 1; }
@@ -31,8 +31,8 @@ qe_binfmt_i386() {
 
 qe_win32_installed() {
     dpkg-query -W -f='${Version}\n' qemu-user-static 2>/dev/null | grep -q '^1:1[0-9]' &&
-        dpkg-query -W -f='${Status}\n' wine32:i386 libgl1-mesa-dri:i386 libpulse0:i386 2>/dev/null |
-            grep -c 'install ok installed' | grep -qx 3
+        dpkg-query -W -f='${Status}\n' wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libpulse0:i386 2>/dev/null |
+            grep -c 'install ok installed' | grep -qx 5
 }
 
 qe_win32_setup() {
@@ -44,7 +44,7 @@ qe_win32_setup() {
             # The backports suite, from the same archive as the machine's own Debian.
             if ! apt-cache policy 2>/dev/null | grep -q 'bookworm-backports'; then
                 local uri
-                uri=$(awk '/^URIs:/ { u = $2 } /^Suites:.*\<bookworm\>/ { print u; exit }' /etc/apt/sources.list.d/*.sources 2>/dev/null)
+                uri=$(awk '/^URIs:/ { u = $2 } /^Suites:/ && ($0 " ") ~ / bookworm / { print u; exit }' /etc/apt/sources.list.d/*.sources 2>/dev/null)
                 [ -n "$uri" ] || uri=$(awk '$1 == "deb" && $3 == "bookworm" { print $2; exit }' /etc/apt/sources.list 2>/dev/null)
                 [ -n "$uri" ] || { echo "win32: no Debian archive to take bookworm-backports from" >&2; exit 1; }
                 printf 'Types: deb\nURIs: %s\nSuites: bookworm-backports\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
@@ -59,22 +59,10 @@ qe_win32_setup() {
                 dpkg --add-architecture i386 && apt-get update -qq >/dev/null 2>&1 ||
                     { echo "win32: could not add the i386 architecture" >&2; exit 1; }
             fi
-            apt-get install -y -qq --no-install-recommends wine32:i386 libgl1-mesa-dri:i386 libpulse0:i386 >/dev/null 2>&1 ||
+            apt-get install -y -qq --no-install-recommends wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libpulse0:i386 >/dev/null 2>&1 ||
                 { echo "win32: could not install wine32:i386 (no i386 packages here?)" >&2; exit 1; }
         fi
         qe_binfmt_i386 || exit 1
-        [ -f "$QE_WINE32_TEMPLATE/.ready" ] && exit 0
-        # The 32-bit prefix template, made as the 64-bit one is (wine-env.sh).
-        rm -rf "$QE_WINE32_TEMPLATE"
-        export WINEPREFIX=$QE_WINE32_TEMPLATE WINEARCH=win32
-        unset DISPLAY
-        $WINE32 wineboot -i </dev/null >/dev/null 2>&1
-        $WINE32 reg add 'HKCU\Software\Wine\Direct3D' /v csmt /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
-        $WINE32 reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
-        $WINESERVER -w
-        [ -d "$QE_WINE32_TEMPLATE/drive_c/windows/Fonts" ] ||
-            { echo "win32: wineboot made no 32-bit prefix" >&2; exit 1; }
-        cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf "$QE_WINE32_TEMPLATE/drive_c/windows/Fonts/"
-        touch "$QE_WINE32_TEMPLATE/.ready"
+        qe_make_template "$QE_WINE32_TEMPLATE" "$WINE32" win32
     ) 9>"$QE_CACHE/.win32.lock"
 }

@@ -8,6 +8,7 @@ export QE_CACHE WINEPREFIX
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES=winemenubuilder.exe=d
 WINE64=/usr/lib/wine/wine64
+WINE=$WINE64   # the loader every start goes through (tests/e2e/win32_test.sh sets the 32-bit one)
 # Debian's wine64 package puts no wineserver on the PATH (that wrapper comes with 32-bit Wine).
 WINESERVER=/usr/lib/wine/wineserver64
 
@@ -33,10 +34,12 @@ qe_detached() {
 # starts afresh: it is checked before every start of Wine.
 qe_wine32_ready() { [ ! -e "$WINE32" ] || qe_binfmt_i386; }
 
-# Makes the template prefix once: Tahoma fonts, threaded command stream off, no crash dialog.
-qe_wine_template() {
-    local t="$QE_CACHE/wine-template"
-    qe_wine32_ready || return 1
+# qe_make_template DIR LOADER [WINEARCH]: a prepared prefix, made once and then copied: Tahoma
+# fonts copied in (Debian's Wine never looks for them where the package puts them), Direct3D's
+# threaded command stream off (it makes the main thread spin), no crash dialog (with a display, a
+# crash would wait on it instead of exiting).
+qe_make_template() {
+    local t=$1 loader=$2
     [ -f "$t/.ready" ] && return 0
     mkdir -p "$QE_CACHE"
     (
@@ -44,34 +47,39 @@ qe_wine_template() {
         [ -f "$t/.ready" ] && exit 0
         rm -rf "$t"
         export WINEPREFIX="$t"
+        [ -n "${3:-}" ] && export WINEARCH=$3
         unset DISPLAY
-        $WINE64 wineboot -i </dev/null >/dev/null 2>&1
-        $WINE64 reg add 'HKCU\Software\Wine\Direct3D' /v csmt /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
-        $WINE64 reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+        $loader wineboot -i </dev/null >/dev/null 2>&1
+        $loader reg add 'HKCU\Software\Wine\Direct3D' /v csmt /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+        $loader reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
         $WINESERVER -w
+        [ -d "$t/drive_c/windows/Fonts" ] || { echo "wine: wineboot made no prefix in $t" >&2; exit 1; }
         cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf "$t/drive_c/windows/Fonts/"
         touch "$t/.ready"
-    ) 9>"$QE_CACHE/.template.lock"
+    ) 9>"$t.lock"
 }
+qe_wine_template() { qe_wine32_ready && qe_make_template "$QE_CACHE/wine-template" "$WINE64"; }
 
-# qe_wine_up [SECONDS]: makes $WINEPREFIX from the template if needed and starts its persistent
+# qe_wine_up [SECONDS]: makes $WINEPREFIX from the template if needed (the 32-bit one for 32-bit
+# Wine) and starts its persistent
 # wineserver: one that stays until it is stopped, or, given SECONDS, one that ends by itself, with
 # every service Wine started, that long after its last program has exited.
 qe_wine_up() {
-    local persist=-p${1:-}
+    local persist=-p${1:-} template=$QE_CACHE/wine-template
     qe_wine_template || return 1
+    if [ "$WINE" = "$WINE32" ]; then qe_win32_setup || return 1; template=$QE_WINE32_TEMPLATE; fi
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
         flock 9
         if [ ! -f "$WINEPREFIX/.ready" ]; then
             rm -rf "$WINEPREFIX"
-            cp -a "$QE_CACHE/wine-template" "$WINEPREFIX"
+            cp -a "$template" "$WINEPREFIX"
         fi
         if ! wineserver_running; then
             qe_detached $WINESERVER "$persist"
             for _ in $(seq 50); do wineserver_running && break; sleep 0.1; done
             # The first program starts Wine's services, which keep the descriptors it has.
-            ( qe_close_fds; exec setsid $WINE64 cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 )
+            ( qe_close_fds; exec setsid $WINE cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 )
         fi
     ) 9>"$WINEPREFIX.lock"
 }

@@ -22,7 +22,7 @@ capture() {
         qe_close_fds
         export QE_CAPTURE_FPS=$fps QE_CAPTURE_ESCAPE_AT=$escape_at QE_CAPTURE_SECONDS_MAX=60 \
             QE_CAPTURE_WAV="$E2E_OUT/$name.wav" WINEDEBUG=-all,err+winediag,trace+module
-        timeout -k 5 120 "$WINE64" "$QE_EXE" 2>"$E2E_OUT/$name.log" </dev/null |
+        timeout -k 5 120 "$WINE" "$QE_EXE" 2>"$E2E_OUT/$name.log" </dev/null |
             python3 "$here/capture_frames.py" "$E2E_OUT/$name" "$@" >"$E2E_OUT/$name.count"
         echo "${PIPESTATUS[0]} ${PIPESTATUS[1]}" >"$E2E_OUT/$name.status"
     )

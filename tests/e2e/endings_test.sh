@@ -13,27 +13,6 @@
 # machine loaded so that frames come a few a second. Only against a hang.
 limit=120
 
-# title_card: the last screenshot shows the title card lit: the same grey all round its picture.
-title_card() {
-    e2e_screenshot title any || return 1
-    local corner
-    corner=$(e2e_region_min 192x112+0+0)
-    [ "$corner" -ge 40 ] && [ "$(e2e_region_max 640x112+0+368)" -le $((corner + 2)) ] &&
-        [ "$(e2e_region_min 256x256+192+112)" -lt "$corner" ]
-}
-composition() {
-    e2e_screenshot composition any || return 1
-    local row x
-    for row in 59 420; do
-        for x in 200 320 440 560; do e2e_lit 40x1+$x+$row 128 || return 1; done
-    done
-    e2e_dark 640x58+0+0 && e2e_dark 320x17+320+423 && e2e_dark 300x18+200+422 &&
-        e2e_lit 256x256+32+112 && e2e_lit 128x40+512+440 && e2e_lit 160x58+0+422 && e2e_lit 320x360+320+60
-}
-end_card() {
-    e2e_screenshot end_card any && e2e_dark 640x100+0+0 && e2e_dark 180x480+0+0 && e2e_lit 240x240+200+120
-}
-
 if e2e_begin endings; then
     for ending in escape close deactivate; do
         e2e_probe_start -all,trace+fps
@@ -48,11 +27,11 @@ if e2e_begin endings; then
             e2e_check 'grep -q "Width: 640$" "$E2E_OUT/window.txt" && grep -q "Height: 480$" "$E2E_OUT/window.txt"' "the window is not 640 x 480"
             e2e_check 'qe_x xprop -id "$E2E_WINDOW" _NET_WM_STATE | grep -q _NET_WM_STATE_FULLSCREEN' "the window is not full-screen"
             e2e_check '[ "$(qe_x xdotool search --onlyvisible --name "^Quietembers\$" | wc -l)" = 1 ]' "not exactly one window"
-            e2e_check 'e2e_wait_until $limit title_card' "the title card was never seen"
+            e2e_check 'e2e_wait_until $limit e2e_title_card' "the title card was never seen"
         fi
-        e2e_check 'e2e_wait_until $limit composition' "$ending: the composition was never seen"
+        e2e_check 'e2e_wait_until $limit e2e_composition' "$ending: the composition was never seen"
         case $ending in
-            escape) e2e_key Escape; e2e_check 'e2e_wait_until $limit end_card' "the end card was never seen" ;;
+            escape) e2e_key Escape; e2e_check 'e2e_wait_until $limit e2e_end_card' "the end card was never seen" ;;
             close) e2e_close ;;
             deactivate) e2e_check 'e2e_deactivate' "another window did not take the activation" ;;
         esac

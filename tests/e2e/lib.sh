@@ -11,6 +11,7 @@
 #   e2e_wait_show [SECONDS]     # waits until the title card is over and the composition shows
 #   e2e_screenshot NAME [any]   # $E2E_OUT/NAME.png, its path in E2E_SHOT
 #   e2e_lit / e2e_dark REGION   # the last screenshot's brightest channel in WxH+X+Y: lit, or black
+#   e2e_title_card / e2e_composition / e2e_end_card   # a new screenshot shows that picture
 #   e2e_key KEY / e2e_close / e2e_deactivate   # Escape, WM_CLOSE, another window takes the focus
 #   e2e_capture_start / e2e_capture_stop   # $E2E_OUT/sound.raw, then sound.wav
 #   e2e_wait_exit SECONDS       # judges the run; sets E2E_EXIT (124: still running)
@@ -61,7 +62,7 @@ e2e_begin() {
 e2e_start() {
     E2E_TAG="$E2E_NAME-$$-$RANDOM" E2E_PAUSES=$(qe_pauses) E2E_JUDGED=""
     QE_E2E_TAG=$E2E_TAG WINEDEBUG=${1:--all},err+winediag,trace+module \
-        qe_spawn E2E_PID "$E2E_OUT/wine.log" "$WINE64" "$QE_EXE"
+        qe_spawn E2E_PID "$E2E_OUT/wine.log" "$WINE" "$QE_EXE"
 }
 
 e2e_probe_start() {
@@ -131,6 +132,29 @@ e2e_dark() { [ "$(e2e_region max "$1")" -le 8 ]; }
 # everything above it is black (the title card lights its whole surround).
 e2e_show_drawn() { e2e_screenshot wait_show any && e2e_lit 640x1+0+59 128 && e2e_dark 640x58+0+0; }
 e2e_wait_show() { e2e_wait_until "${1:-60}" e2e_show_drawn; }
+
+# The show's three pictures, each true when a new screenshot shows it: the title card lit (the
+# same grey all round its picture), the composition (colour lines, slide, caption, globe, nothing
+# above the band nor below it where the text runs), the end card in the middle on black.
+e2e_title_card() {
+    e2e_screenshot title any || return 1
+    local corner
+    corner=$(e2e_region_min 192x112+0+0)
+    [ "$corner" -ge 40 ] && [ "$(e2e_region_max 640x112+0+368)" -le $((corner + 2)) ] &&
+        [ "$(e2e_region_min 256x256+192+112)" -lt "$corner" ]
+}
+e2e_composition() {
+    e2e_screenshot composition any || return 1
+    local row x
+    for row in 59 420; do
+        for x in 200 320 440 560; do e2e_lit 40x1+$x+$row 128 || return 1; done
+    done
+    e2e_dark 640x58+0+0 && e2e_dark 320x17+320+423 && e2e_dark 300x18+200+422 &&
+        e2e_lit 256x256+32+112 && e2e_lit 128x40+512+440 && e2e_lit 160x58+0+422 && e2e_lit 320x360+320+60
+}
+e2e_end_card() {
+    e2e_screenshot end_card any && e2e_dark 640x100+0+0 && e2e_dark 180x480+0+0 && e2e_lit 240x240+200+120
+}
 
 e2e_activate() { qe_activate_window "$E2E_WINDOW"; }
 e2e_key() { e2e_activate; xdotool key "$1" </dev/null >/dev/null 2>&1; }
@@ -237,7 +261,7 @@ e2e_end() {
 # of every module, seconds on a loaded machine.
 e2e_backtrace() {
     timeout 60 gdb -p "$E2E_PID" -batch -ex "thread apply all bt 30" >"${1%.*}-native.${1##*.}" 2>&1 </dev/null
-    timeout 60 "$WINE64" winedbg --command "bt all" 2>&1 </dev/null |
+    timeout 60 "$WINE" winedbg --command "bt all" 2>&1 </dev/null |
         awk '/^Backtracing for thread/ { keep = /quietembers/ } keep' >"$1"
     local addrs
     addrs=$(sed -n 's/^ *=*>*[0-9]* \(0x[0-9a-f]*\) in quietembers .*/\1/p' "$1")

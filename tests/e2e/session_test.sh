@@ -9,7 +9,7 @@ probe=$e2e_root/build/win64/qe_display_ready.exe
 rounds=8
 
 # Runs the probe once: status 0 when it could make a window.
-probe_once() { ( qe_close_fds; exec "$WINE64" "$probe" </dev/null >/dev/null 2>&1 ); }
+probe_once() { ( qe_close_fds; exec "$WINE" "$probe" </dev/null >/dev/null 2>&1 ); }
 
 if e2e_begin session; then
     if [ ! -f "$probe" ]; then
@@ -19,7 +19,7 @@ if e2e_begin session; then
         for ((i = 0; i < rounds; i++)); do
             qe_wine_down
             qe_wine_up
-            ( qe_close_fds; exec "$WINE64" rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 )
+            ( qe_close_fds; exec "$WINE" rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 )
             probe_once || cold=$((cold + 1))
             if qe_session_wine_up; then
                 probe_once || ready=$((ready + 1))
