@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
-"""Checks what the capture build wrote: the length of the title card, the sound, the pictures.
+"""Checks what the capture build wrote: the length of the title card, the pictures (the sound is
+tests/soak/check.py's).
 
     capture_check.py title-frames FPS
         -> the frames the title card lasts at FPS: its timer adds the frame clock's 16.16 frame
            times in single precision until it reaches 6 s
-    capture_check.py sound WAV REFERENCE.raw FPS MUSIC_FRAME ESCAPE_FRAME
     capture_check.py pictures DIR FPS MUSIC_FRAME ESCAPE_FRAME
 
 MUSIC_FRAME is the first frame of the show after the title card (the music starts with it) and
@@ -49,56 +49,6 @@ def title_frames(fps):
         timer = f32(timer + ft)
         if timer >= 6.0:
             return k
-
-
-def sound(wav_path, ref_path, fps, music, escape):
-    wav = open(wav_path, "rb").read()
-    ref = open(ref_path, "rb").read()
-    check(wav[:4] == b"RIFF" and wav[8:16] == b"WAVEfmt " and struct.unpack("<I", wav[24:28])[0] == RATE,
-          "a 44100 Hz WAV")
-    data = wav[44:]
-    check(struct.unpack("<I", wav[40:44])[0] == len(data), "the header counts every byte of sound")
-    start = music * RATE // fps   # the sample of the frame where the title card ends
-    print("music starts at sample %d (frame %d)" % (start, music))
-    check(data[:start * 4].count(0) == start * 4, "silence before the music")
-    # Escape takes effect on the frame after it (the first closing frame keeps the volume); that
-    # volume is heard in the first slice rendered after the device has moved on, a ring later.
-    changed = (escape + 1 - music) * RATE // fps
-    equal_until = (changed // SLICE + 100) * SLICE
-    escape_sample = (escape - music) * RATE // fps
-    music_data = data[start * 4:]
-    n = min(len(music_data), len(ref)) // 4
-    same = n
-    for i in range(0, n, 4096):  # coarse, then exact
-        if music_data[4 * i:4 * (i + 4096)] != ref[4 * i:4 * (i + 4096)]:
-            same = next(j for j in range(i, min(n, i + 4096)) if music_data[4 * j:4 * j + 4] != ref[4 * j:4 * j + 4])
-            break
-    print("equal to the render for %d sample frames (%.3f s); Escape at %.3f s of music" %
-          (same, same / RATE, escape_sample / RATE))
-    check(same >= equal_until, "equal from the first sample of music to one ring after Escape (%d)" % equal_until)
-    check(equal_until >= escape_sample + RING - SLICE - RATE // fps, "that is at least Escape plus a ring")
-    check(same < equal_until + RATE // 2, "the fade is heard within half a second after that")
-    # The overlay rises 0.5 a second, and the volume with it: silent two seconds after Escape, heard
-    # a ring later. From there (plus a slice and a tick of slack) every sample is zero.
-    silent = escape_sample + 2 * RATE + RING + 2 * SLICE
-    tail = music_data[silent * 4:]
-    check(len(tail) > RATE and tail.count(0) == len(tail),
-          "silent from %.3f s of music to the end (%.3f s of it)" % (silent / RATE, len(tail) / 4 / RATE))
-
-    def energy(d, a, b):
-        s = struct.unpack("<%dh" % ((b - a) * 2), d[4 * a:4 * b])
-        return sum(v * v for v in s) / len(s)
-
-    # The volume falls as 1 - 0.5 t from where the fade is first heard, so the energy as its square:
-    # 0.5625, 0.25 and 0.0625 at 0.5, 1 and 1.5 s (give or take the volume's 1/64 steps).
-    ratios = []
-    for k in (1, 2, 3):  # quarter-second windows around each
-        a = same + k * RATE // 2 - RATE // 8
-        full = energy(ref, a, a + RATE // 4)
-        ratios.append(energy(music_data, a, a + RATE // 4) / full if full else 0.0)
-    print("fade: %s of the music's energy" % " ".join("%.3f" % r for r in ratios))
-    check(all(abs(r - (1 - 0.25 * k) ** 2) < 0.05 for k, r in zip((1, 2, 3), ratios)),
-          "the sound falls as the closing fade's overlay rises")
 
 
 def load(path):
@@ -168,12 +118,7 @@ def main():
     if what == "title-frames":
         print(title_frames(int(sys.argv[2])))
         return 0
-    args = [sys.argv[2], sys.argv[3]] if what == "sound" else [sys.argv[2]]
-    nums = [int(v) for v in sys.argv[len(args) + 2:]]
-    if what == "sound":
-        sound(*args, *nums)
-    else:
-        pictures(*args, *nums)
+    pictures(sys.argv[2], *(int(v) for v in sys.argv[3:]))
     return 1 if failed else 0
 
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The capture build (build/win64/quietembers-capture.exe) at 30 frames a second, Escape at 20 s:
-# two runs give the same WAV and the same frames byte for byte; the WAV is silent through the title
-# card and then equals `xmtool render` sample for sample until a ring after Escape, and falls to
-# silence through the closing fade; the frames show the title card, the composition, the end card,
+# two runs give the same WAV and the same frames byte for byte; the frames presented, the heap and
+# the WAV (silent through the title card, then `xmtool render` sample for sample until a ring after
+# Escape, then the closing fade into silence) are what the soak's check derives; the frames show the title card, the composition, the end card,
 # and the text rising 6.4 pixels a second. Then scripts/capture encodes two seconds.
 . "$(dirname "$0")/lib.sh"
 here=$(dirname "$0")
@@ -41,23 +41,19 @@ if e2e_begin capture; then
         keep="$((3 * fps)) $((music + 6 * fps)) $((music + 8 * fps)) $((music + 13 * fps)) $((escape + 4 * fps))"
         capture a $keep
         capture b
-        frames=$(cat "$E2E_OUT/a.count")
-        e2e_log "run a: $frames frames; $(grep -c . "$E2E_OUT/b/frames.md5") in run b"
+        e2e_log "run a: $(cat "$E2E_OUT/a.count") frames; $(grep -c . "$E2E_OUT/b/frames.md5") in run b"
         logged=$(sed -n 's/^capture: music starts after frame \([0-9]*\),.*/\1/p' "$E2E_OUT/a.log")
         e2e_check '[ "$logged" = "$music" ]' "the title card lasted $logged frames, not $music"
-        e2e_check 'grep -q "^capture: escape before frame $escape$" "$E2E_OUT/a.log"' "Escape not before frame $escape"
-        # The end card posts the quit once its timer has passed 7 s: 211 frames at 30 a second.
-        e2e_check '[ "${frames:-0}" -ge $((escape + 7 * fps)) ] && [ "${frames:-0}" -le $((escape + 7 * fps + 2)) ]' \
-            "the program did not end by itself 7 s after Escape ($frames frames)"
         e2e_check 'cmp -s "$E2E_OUT/a.wav" "$E2E_OUT/b.wav"' "the two WAVs differ"
         e2e_check 'cmp -s "$E2E_OUT/a/frames.md5" "$E2E_OUT/b/frames.md5"' "the two runs' frames differ"
         e2e_log "hashes: WAV $(md5sum <"$E2E_OUT/a.wav" | cut -c1-32), frames $(md5sum <"$E2E_OUT/a/frames.md5" | cut -c1-32)"
-
+        # The frames presented, the heap, and the sound against the render through the closing fade,
+        # as the soak judges every run: Escape before frame $escape.
         "$E2E_XMTOOL" render -o "$E2E_OUT/reference.raw" --seconds 40 >/dev/null 2>&1
-        python3 "$here/capture_check.py" sound "$E2E_OUT/a.wav" "$E2E_OUT/reference.raw" $fps "$music" "$escape" \
-            >"$E2E_OUT/sound.txt" 2>&1
+        python3 "$e2e_root/tests/soak/check.py" $fps escape "$escape" "$E2E_OUT/a.log" "$E2E_OUT/a.wav" \
+            "$E2E_OUT/reference.raw" >"$E2E_OUT/sound.txt" 2>&1
         rc=$?
-        e2e_check '[ $rc = 0 ]' "the sound (see sound.txt)"
+        e2e_check '[ $rc = 0 ]' "the frames, heap or sound (see sound.txt)"
         sed 's/^/    /' "$E2E_OUT/sound.txt"
         python3 "$here/capture_check.py" pictures "$E2E_OUT/a" $fps "$music" "$escape" >"$E2E_OUT/pictures.txt" 2>&1
         rc=$?
