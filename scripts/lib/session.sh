@@ -73,16 +73,13 @@ qe_alive() {
 # qe_wait_exit PID SECONDS: waits for our child PID to end; sets QE_EXIT to its exit status, or
 # to 124 (and leaves it running) when it is still there after SECONDS.
 qe_wait_exit() {
-    local pid=$1 whole=${2%%.*} frac deadline
-    frac=${2#"$whole"}; frac=${frac#.}000; frac=${frac:0:3}
-    deadline=$(( $(date +%s%3N) + ${whole:-0} * 1000 + 10#$frac ))
-    while qe_alive "$pid"; do
-        if [ "$(date +%s%3N)" -ge "$deadline" ]; then QE_EXIT=124; return 1; fi
+    local deadline=$(( $(date +%s%3N) + $2 * 1000 ))
+    while qe_alive "$1"; do
+        [ "$(date +%s%3N)" -lt "$deadline" ] || { QE_EXIT=124; return 1; }
         sleep 0.05
     done
-    wait "$pid" 2>/dev/null
+    wait "$1" 2>/dev/null
     QE_EXIT=$?
-    return 0
 }
 
 # qe_kill PID [GRACE]: TERM, then KILL after GRACE seconds (default 2); reaps our own children.
@@ -96,17 +93,15 @@ qe_kill() {
     return 0
 }
 
-# qe_session_leftovers [DIR]: PIDs of processes still carrying the session (by default the running
-# one) in their environment: every descendant of it, Wine's services included; one a line.
-qe_session_leftovers() {
-    local dir=${1:-${QE_SESSION_DIR:-}} e pid
-    [ -n "$dir" ] || return 0
-    for e in $(grep -lzx "QE_SESSION_DIR=$dir" /proc/[0-9]*/environ 2>/dev/null); do
+# qe_env_pids VAR=VALUE: the processes (other than this shell) that carry VAR=VALUE in their
+# environment, one a line: whatever a session (QE_SESSION_DIR) or a program run (its tag) started,
+# Wine's services included.
+qe_env_pids() {
+    local e pid
+    for e in $(grep -lzx "$1" /proc/[0-9]*/environ 2>/dev/null); do
         pid=${e#/proc/}; pid=${pid%/environ}
-        [ "$pid" = "$$" ] || [ "$pid" = "$BASHPID" ] && continue
-        qe_alive "$pid" && echo "$pid"
+        [ "$pid" = "$$" ] || [ "$pid" = "$BASHPID" ] || ! qe_alive "$pid" || echo "$pid"
     done
-    return 0
 }
 
 # qe_wait_for PID CMD...: waits until CMD succeeds, while PID runs; 10 s at most, for a machine
@@ -308,7 +303,7 @@ qe_session_stop() {
     # Anything that still carries the session's environment was started by it (by us or by Wine);
     # QE_SESSION_STRAYS names what had to go this way.
     QE_SESSION_STRAYS=""
-    for pid in $(qe_session_leftovers); do
+    for pid in $(qe_env_pids "QE_SESSION_DIR=$QE_SESSION_DIR"); do
         QE_SESSION_STRAYS="$QE_SESSION_STRAYS $pid:$(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | cut -c1-60)"
         kill -KILL "$pid" 2>/dev/null
     done

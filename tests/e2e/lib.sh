@@ -215,14 +215,18 @@ e2e_cleanup() {
     qe_session_stop
 }
 
-# The processes carrying the run's tag: whatever the program left behind.
-e2e_tagged() {
-    [ -n "$E2E_TAG" ] || return 0
-    local e pid
-    for e in $(grep -lzx "QE_E2E_TAG=$E2E_TAG" /proc/[0-9]*/environ 2>/dev/null); do
-        pid=${e#/proc/}; pid=${pid%/environ}
-        qe_alive "$pid" && echo "$pid"
+# e2e_left_behind: the processes the last run left (its tag finds every one, Wine's included), once
+# they have had ten seconds to go: Wine's desktop process, when the program started it, ends a few
+# seconds after the program. What is still there then is killed.
+e2e_left_behind() {
+    local left
+    for _ in $(seq 100); do
+        left=$(qe_env_pids "QE_E2E_TAG=$E2E_TAG")
+        [ -z "$left" ] && return 0
+        sleep 0.1
     done
+    echo $left
+    kill -KILL $left 2>/dev/null
 }
 
 e2e_end() {
@@ -236,16 +240,11 @@ e2e_end() {
         e2e_judge $?
     fi
     e2e_cleanup
-    # Wine's desktop process, when the program started it, ends a few seconds after the program.
-    for _ in $(seq 100); do
-        left=$(e2e_tagged)
-        [ -z "$left" ] && break
-        sleep 0.1
-    done
+    left=$(e2e_left_behind)
     [ -n "$left" ] && e2e_fail "processes left behind by the program: $left"
     if [ -n "$own" ]; then
         [ -n "$QE_SESSION_STRAYS" ] && e2e_fail "the session's stop had to kill: $QE_SESSION_STRAYS"
-        left=$(qe_session_leftovers "$QE_SESSION_LAST_DIR")
+        left=$(qe_env_pids "QE_SESSION_DIR=$QE_SESSION_LAST_DIR")
         [ -n "$left" ] && e2e_fail "processes left behind by the session: $left"
     fi
     trap - EXIT INT TERM HUP
