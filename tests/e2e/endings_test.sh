@@ -1,20 +1,29 @@
 #!/usr/bin/env bash
-# The program from outside, ended each way a viewer can end it: one full-screen 640 x 480 window
-# titled "Quietembers" at (0, 0); the title card (its picture in the middle of an even surround);
-# the composition (colour lines on rows 59 and 420, the slide, the caption, the globe, nothing
-# above the band nor below it where the text runs); then Escape (the end card in the middle on
-# black, then the program's own quit), WM_CLOSE, or another window taking the activation (both quit
-# at once). Each time: exit code 0, every heap block freed (the probe build's report), nothing left
-# running. Only what does not depend on the machine's speed is checked: when each of these comes,
-# to the frame, is the capture build's to judge (capture_test, the soak).
+# The program from outside, ended each way a viewer can end it, with only what does not depend on
+# the machine's speed checked (when each thing comes, to the frame, is the capture build's to
+# judge: capture_test, the soak):
+#   escape      one full-screen 640 x 480 window titled "Quietembers" at (0, 0); the title card lit
+#               on its even surround; the composition; with two busy processes competing for the
+#               processors, the sound the session's sound server plays equal to `xmtool render`
+#               sample for sample for as long as it was heard before Escape (60 s of music at
+#               least; silence the server inserts when Wine's client falls behind is counted and
+#               skipped); then the end card, the program's own quit, and the fade ended in silence
+#   close       WM_CLOSE during the composition: quits at once
+#   deactivate  another window takes the activation: quits at once
+# Each time exit code 0, every heap block freed (the probe build's report), nothing left running.
 . "$(dirname "$0")/lib.sh"
 
-# How long a run may take at most: the title card (6 s), the show and the end card (7 s), on a
-# machine loaded so that frames come a few a second. Only against a hang.
-limit=120
+# How long a step may take at most: the title card, a minute of music, the end card's seven
+# seconds, on a machine loaded so that frames come a few a second. Only against a hang.
+limit=240
+music=60
 
-if e2e_begin endings; then
+if e2e_begin endings && e2e_xmtool; then
     for ending in escape close deactivate; do
+        if [ $ending = escape ]; then
+            e2e_capture_start || { e2e_fail "could not record the sound server's monitor"; break; }
+            for i in 1 2; do e2e_spawn busy /dev/null sh -c 'while :; do :; done'; busy_pids+=("$busy"); done
+        fi
         e2e_probe_start -all,trace+fps
         if ! e2e_wait_window "$limit"; then
             e2e_fail "$ending: no window titled Quietembers"
@@ -31,12 +40,24 @@ if e2e_begin endings; then
         fi
         e2e_check 'e2e_wait_until $limit e2e_composition' "$ending: the composition was never seen"
         case $ending in
-            escape) e2e_key Escape; e2e_check 'e2e_wait_until $limit e2e_end_card' "the end card was never seen" ;;
+            escape)
+                e2e_check 'e2e_wait_until $limit e2e_music_heard $music' "less than $music s of music heard"
+                heard=$(e2e_music_heard)
+                e2e_key Escape
+                e2e_check 'e2e_wait_until $limit e2e_end_card' "the end card was never seen" ;;
             close) e2e_close ;;
             deactivate) e2e_check 'e2e_deactivate' "another window did not take the activation" ;;
         esac
         e2e_wait_exit "$limit"
         e2e_log "$ending: exit code $E2E_EXIT, live_blocks=$(e2e_probe live_blocks), about $(e2e_fps) frames a second"
+        if [ $ending = escape ]; then
+            for p in "${busy_pids[@]}"; do qe_kill "$p" 1; done
+            e2e_capture_stop
+            e2e_sound_check "$heard"
+            e2e_check '[ -z "$(tail -c 88200 "$E2E_OUT/sound.raw" | tr -d "\\0")" ]' "the sound did not end in silence"
+            e2e_log "under the load: the ring led the device by $(e2e_probe lead_min_frames) frames at least, over" \
+                "$(e2e_probe polls) polls; the audio thread took $(e2e_probe audio_cpu_permille) per mille of one core"
+        fi
         [ "$E2E_EXIT" = 75 ] && break
         e2e_check '[ "$E2E_EXIT" = 0 ]' "$ending: exit code $E2E_EXIT"
         e2e_check '[ "$(e2e_probe live_blocks)" = 0 ]' "$ending: heap blocks left at exit: $(e2e_probe live_blocks)"

@@ -7,13 +7,14 @@
 #   e2e_start [WINEDEBUG]       # starts the program ($QE_EXE, default build/win64/quietembers.exe)
 #   e2e_probe_start [WINEDEBUG] # the probe build instead; e2e_probe KEY reads its exit report
 #   e2e_wait_window [SECONDS]   # waits for the window titled "Quietembers"; sets E2E_WINDOW
-#   e2e_wait_frames [SECONDS]   # waits until Wine reports presented frames; sets E2E_FPS
+#   e2e_fps                     # the frame rate Wine last reported (WINEDEBUG trace+fps)
 #   e2e_wait_show [SECONDS]     # waits until the title card is over and the composition shows
 #   e2e_screenshot NAME [any]   # $E2E_OUT/NAME.png, its path in E2E_SHOT
 #   e2e_lit / e2e_dark REGION   # the last screenshot's brightest channel in WxH+X+Y: lit, or black
 #   e2e_title_card / e2e_composition / e2e_end_card   # a new screenshot shows that picture
 #   e2e_key KEY / e2e_close / e2e_deactivate   # Escape, WM_CLOSE, another window takes the focus
 #   e2e_capture_start / e2e_capture_stop   # $E2E_OUT/sound.raw, then sound.wav
+#   e2e_music_heard [S] / e2e_sound_check S  # the sound recorded; its first S s against the render
 #   e2e_wait_exit SECONDS       # judges the run; sets E2E_EXIT (124: still running)
 #   e2e_wait_until SECONDS CMD  # waits until CMD succeeds
 #   e2e_xmtool                  # sets E2E_XMTOOL, built up to date from the native build
@@ -83,24 +84,13 @@ e2e_xmtool() {
 }
 
 e2e_wait_window() {
-    local until=$(( $(e2e_ms) + ${1:-60} * 1000 )) w
-    E2E_WINDOW=""
-    while [ "$(e2e_ms)" -lt "$until" ]; do
-        w=$(qe_x xdotool search --onlyvisible --name '^Quietembers$' | head -n 1)
-        [ -n "$w" ] && { E2E_WINDOW=$w; return 0; }
-        qe_alive "$E2E_PID" || return 1
-        sleep 0.1
-    done
-    return 1
+    e2e_wait_until "${1:-60}" eval 'E2E_WINDOW=$(qe_x xdotool search --onlyvisible --name "^Quietembers\$" | head -n 1); [ -n "$E2E_WINDOW" ]'
 }
 
 # Wine's "fps" channel reports the presented frames about every second and a half; the first
 # report counts from the device's creation and reads 0.
 e2e_fps() {
     sed -n 's/.*trace:fps:.*present.* @ approx \([0-9.]*\)fps.*/\1/p' "$E2E_OUT/wine.log" | grep -v '^0*\.*0*$' | tail -n 1
-}
-e2e_wait_frames() {
-    e2e_wait_until "${1:-60}" eval 'E2E_FPS=$(e2e_fps); [ -n "$E2E_FPS" ]'
 }
 
 # e2e_wait_until SECONDS CMD...: runs CMD every 0.2 s until it succeeds; false if it has not after
@@ -123,8 +113,6 @@ e2e_region() {
     v=$(convert "$E2E_SHOT" -crop "$2" +repage -format "%[fx:int(255*$1(${1}ima.r,$1(${1}ima.g,${1}ima.b)))]" info: 2>/dev/null)
     echo "${v:-0}"
 }
-e2e_region_max() { e2e_region max "$1"; }
-e2e_region_min() { e2e_region min "$1"; }
 e2e_lit() { [ "$(e2e_region max "$1")" -ge "${2:-64}" ]; }
 e2e_dark() { [ "$(e2e_region max "$1")" -le 8 ]; }
 
@@ -139,9 +127,9 @@ e2e_wait_show() { e2e_wait_until "${1:-60}" e2e_show_drawn; }
 e2e_title_card() {
     e2e_screenshot title any || return 1
     local corner
-    corner=$(e2e_region_min 192x112+0+0)
-    [ "$corner" -ge 40 ] && [ "$(e2e_region_max 640x112+0+368)" -le $((corner + 2)) ] &&
-        [ "$(e2e_region_min 256x256+192+112)" -lt "$corner" ]
+    corner=$(e2e_region min 192x112+0+0)
+    [ "$corner" -ge 40 ] && [ "$(e2e_region max 640x112+0+368)" -le $((corner + 2)) ] &&
+        [ "$(e2e_region min 256x256+192+112)" -lt "$corner" ]
 }
 e2e_composition() {
     e2e_screenshot composition any || return 1
@@ -187,6 +175,26 @@ e2e_capture_start() {
 e2e_capture_stop() {
     qe_capture_stop
     [ -f "$E2E_OUT/sound.raw" ] && qe_raw_to_wav "$E2E_OUT/sound.raw" "$E2E_OUT/sound.wav"
+}
+
+# e2e_music_heard [SECONDS]: the seconds of sound recorded so far (its non-zero frames: never more
+# than was heard); with SECONDS, true once that much has been.
+e2e_music_heard() {
+    local m
+    m=$(python3 "$e2e_root/tests/e2e/sound_compare.py" --music "$E2E_OUT/sound.raw")
+    [ -z "${1:-}" ] && echo "$m" || awk -v m="$m" -v s="$1" 'BEGIN { exit !(m >= s) }'
+}
+
+# e2e_sound_check SECONDS: the sound recorded equals `xmtool render` ($E2E_OUT/reference.raw,
+# rendered here) for its first SECONDS of music, sample for sample (sound_compare.py).
+e2e_sound_check() {
+    local rc
+    "$E2E_XMTOOL" render -o "$E2E_OUT/reference.raw" --seconds "$(awk -v s="$1" 'BEGIN { printf "%d", s + 30 }')" \
+        >/dev/null 2>&1 </dev/null
+    python3 "$e2e_root/tests/e2e/sound_compare.py" "$E2E_OUT/sound.raw" "$E2E_OUT/reference.raw" "$1" >"$E2E_OUT/compare.txt" 2>&1
+    rc=$?
+    sed 's/^/    /' "$E2E_OUT/compare.txt"
+    e2e_check '[ $rc = 0 ]' "the sound heard is not the rendered sound (compare.txt)"
 }
 
 # e2e_wait_exit SECONDS: waits for the program to end and judges how it ended (qe_verdict): E2E_EXIT
