@@ -22,12 +22,6 @@ qe_close_fds() {
     return 0
 }
 
-# Runs a command detached from every descriptor of ours: Wine's background processes inherit open
-# descriptors, and whoever reads our pipes would otherwise wait for them.
-qe_detached() {
-    ( qe_close_fds; exec setsid "$@" </dev/null >/dev/null 2>&1 ) &
-}
-
 . "$(dirname "${BASH_SOURCE[0]:-$0}")/win32.sh"
 # Once Wine's i386 packages are installed, a 64-bit prefix runs 32-bit programs too (its set-up,
 # some services), and those need qemu's binfmt entry, which the kernel forgets when the machine
@@ -76,7 +70,9 @@ qe_wine_up() {
             cp -a "$template" "$WINEPREFIX"
         fi
         if ! wineserver_running; then
-            qe_detached $WINESERVER "$persist"
+            # Detached from every descriptor of ours: Wine's background processes inherit them, and
+            # whoever reads our pipes would otherwise wait for them.
+            ( qe_close_fds; exec setsid $WINESERVER "$persist" </dev/null >/dev/null 2>&1 ) &
             for _ in $(seq 50); do wineserver_running && break; sleep 0.1; done
             # The first program starts Wine's services, which keep the descriptors it has.
             ( qe_close_fds; exec setsid $WINE cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 )

@@ -25,7 +25,7 @@ gives (0 for the first frame after each reset), and the timers add it up in sing
 
 A deactivation is the posted WM_ACTIVATE with WA_INACTIVE; nothing re-activates the window after
 it in the capture (a real loss of focus also makes Direct3D minimise the window, which the show's
-ShowWindow after the card may restore: tests/e2e/deactivate_test.sh plays that).
+ShowWindow after the card may restore: tests/e2e/endings_test.sh plays a real one).
 
 The sound (44100 Hz; the ring is 100 slices of 884 frames; the device starts as the show does, at
 WAV frame S = floor(T' x 44100 / FPS), T' the frame the show starts on, and after n presents has
