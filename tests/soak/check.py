@@ -47,7 +47,11 @@ import sys
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from capture_check import RATE, RING, SLICE, f32, frame_times, title_frames  # noqa: E402
 
-LATE = RATE // 10      # a stored volume is heard by a tick (882 frames) and a ramp after its slice
+# A stored volume reaches a voice when the player next updates that voice's volume: every tick
+# for a channel whose volume envelope runs or that fades out, but only on a row's first tick for
+# the others. The music keeps speed 11 at 125 BPM (ticks of 882 frames), so a volume is heard at
+# most a row and a tick (the ramp) after the slice it was stored before.
+LATE = 12 * 882
 HEARD = RATE // 2      # the first lower volume must be heard this soon (the music may rest a moment)
 
 
