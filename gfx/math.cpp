@@ -3,6 +3,8 @@
 // thread during show initialisation only.
 #include "gfx/math.h"
 
+#if defined(__i386__) || defined(__x86_64__)
+
 namespace {
 
 // Runs the enclosed x87 code at 64-bit precision whatever the platform's default control word
@@ -36,11 +38,6 @@ double Cos(double radians)
     return static_cast<double>(r);
 }
 
-double Sqrt(double x)
-{
-    return __builtin_sqrt(x);  // SSE2 sqrtsd: correctly rounded, the same everywhere
-}
-
 double Pow(double x, double y)
 {
     if (x == 0.0) return 0.0;
@@ -64,6 +61,32 @@ int64_t FloatToInt(double x)
     long double v = x;
     asm("fistpll %0" : "=m"(result) : "t"(v) : "st");
     return result;
+}
+
+#else
+
+// Processors without an x87 unit (WebAssembly): the C library's double routines, which stay within
+// a fraction of a unit in the last place, as the x87 results do once rounded to double; the
+// program only ever rounds these further (to integers, or to float).
+double Sin(double radians) { return __builtin_sin(radians); }
+double Cos(double radians) { return __builtin_cos(radians); }
+
+double Pow(double x, double y)
+{
+    if (x == 0.0) return 0.0;
+    return __builtin_pow(x, y);
+}
+
+int64_t FloatToInt(double x)
+{
+    return static_cast<int64_t>(__builtin_nearbyint(x));  // the default rounding: nearest, ties to even
+}
+
+#endif
+
+double Sqrt(double x)
+{
+    return __builtin_sqrt(x);  // SSE2 sqrtsd: correctly rounded, the same everywhere
 }
 
 // ---- MT19937 -------------------------------------------------------------------------------

@@ -1,0 +1,135 @@
+// web/page.js -- the page around the program: the start screen, the sound, and the browser events
+// that stand in for window messages. Each run of the show is a fresh instance of the program (a page
+// cannot exit, so a run that has ended is dropped and the next one starts clean).
+'use strict';
+(function () {
+  const stage = document.getElementById('stage');
+  const screen = document.getElementById('screen');
+  const start = document.getElementById('start');
+  const probe = /[?&]probe(&|$)/.test(location.search);  // tests only: keeps what the worklet was handed
+
+  let audio = null;      // the one audio context and its worklet, made at the first gesture
+  let run = null;        // the running program's `qe` object; null on the start screen
+  let next = null;       // the instance ready for the next run
+  let leaving = false;   // full screen is being left by F or a double click, not by Escape
+  let lastTap = 0;
+
+  const webgl2 = (() => { try { return !!document.createElement('canvas').getContext('webgl2'); } catch (e) { return false; } })();
+  if (!webgl2 || typeof AudioWorkletNode !== 'function' || typeof AudioContext !== 'function') {
+    stage.hidden = true;
+    document.getElementById('nosupport').hidden = false;
+    return;
+  }
+
+  const report = probe ? (window.qeProbe = { chunks: [], runs: 0, frames: 0, gesture: 0, firstFrame: 0, ended: 0 }) : null;
+
+  function prepare() {
+    return QuietembersModule({ noInitialRun: true, canvas: screen }).then((m) => { next = m; return m; });
+  }
+
+  // The start screen: the title picture the program carries, dimmed, on black, and one line.
+  function drawStart(m) {
+    const c = start.getContext('2d');
+    c.fillStyle = '#000';
+    c.fillRect(0, 0, 640, 480);
+    const image = c.createImageData(256, 256);
+    const src = m.HEAPU16, base = m._web_title_image() >> 1;
+    for (let i = 0; i < 256 * 256; i++) {
+      const v = src[base + i];
+      image.data[4 * i] = ((v >> 11) * 527 + 23) >> 6;
+      image.data[4 * i + 1] = (((v >> 5) & 63) * 259 + 33) >> 6;
+      image.data[4 * i + 2] = ((v & 31) * 527 + 23) >> 6;
+      image.data[4 * i + 3] = 255;
+    }
+    c.putImageData(image, 192, 96);
+    c.fillStyle = '#ddd';
+    c.font = '18px sans-serif';
+    c.textAlign = 'center';
+    c.fillText('Click, tap or press a key to start', 320, 400);
+  }
+
+  function makeAudio() {
+    const context = new AudioContext({ sampleRate: 44100 });
+    const a = { context: context, node: null, run: 0, frames: 0 };
+    a.ready = context.audioWorklet.addModule(WORKLET).then(() => {
+      a.node = new AudioWorkletNode(context, 'quietembers-player',
+                                    { numberOfInputs: 0, numberOfOutputs: 1, outputChannelCount: [2] });
+      a.node.port.onmessage = (e) => { if (e.data.run === a.run) a.frames = e.data.played; };
+      a.node.connect(context.destination);
+    });
+    return a;
+  }
+
+  // What the program's sound device calls (library_web.js).
+  const device = {
+    get context() { return audio.context; },
+    start() { audio.run++; audio.frames = 0; audio.node.port.postMessage({ start: audio.run }); },
+    stop() { audio.node.port.postMessage({ stop: 1 }); audio.run++; },
+    played() { return audio.frames; },
+    send(view) {
+      const pcm = new Int16Array(view);
+      if (report) report.chunks.push(pcm.slice());
+      audio.node.port.postMessage({ run: audio.run, pcm: pcm }, [pcm.buffer]);
+    },
+  };
+
+  function begin() {
+    if (run || !next) return;
+    if (!audio) audio = makeAudio();
+    audio.context.resume();  // inside the gesture: browsers allow sound only after one
+    const m = next;
+    next = null;
+    run = { audio: device, events: [], frame: frame, ended: ended };
+    m.qe = run;
+    if (report) { report.runs++; report.gesture = performance.now(); report.frames = 0; report.chunks = []; }
+    audio.ready.then(() => {
+      stage.classList.add('running');
+      m.callMain([]);
+    });
+  }
+
+  function frame() {
+    if (report && report.frames++ === 0) report.firstFrame = performance.now();
+  }
+
+  function ended() {
+    run = null;
+    if (report) report.ended++;
+    stage.classList.remove('running');
+    prepare();
+  }
+
+  function toggleFullScreen() {
+    if (document.fullscreenElement) {
+      leaving = true;
+      document.exitFullscreen().catch(() => { leaving = false; });
+    } else if (stage.requestFullscreen) {
+      stage.requestFullscreen().catch(() => {});
+    }
+  }
+
+  document.addEventListener('keydown', (e) => {
+    if (e.repeat || e.ctrlKey || e.altKey || e.metaKey) return;
+    if (!run) { e.preventDefault(); begin(); return; }
+    if (e.key === 'Escape') { e.preventDefault(); run.events.push(1); }
+    else if (e.key === 'f' || e.key === 'F') { e.preventDefault(); toggleFullScreen(); }
+  });
+  stage.addEventListener('click', () => { if (!run) begin(); });
+  stage.addEventListener('dblclick', () => { if (run) toggleFullScreen(); });
+  stage.addEventListener('touchend', (e) => {
+    const now = e.timeStamp;
+    if (!run) { e.preventDefault(); begin(); lastTap = now; return; }
+    if (now - lastTap < 300) { e.preventDefault(); toggleFullScreen(); lastTap = 0; } else { lastTap = now; }
+  });
+  // In full screen the browser keeps Escape for itself and leaves full screen: that is Escape too.
+  document.addEventListener('fullscreenchange', () => {
+    if (!document.fullscreenElement) {
+      if (!leaving && run) run.events.push(1);
+      leaving = false;
+    }
+  });
+  // A hidden page is the program's loss of activation.
+  document.addEventListener('visibilitychange', () => { if (document.hidden && run) run.events.push(2); });
+
+  prepare().then(drawStart);
+})();
