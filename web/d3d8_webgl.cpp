@@ -20,7 +20,7 @@ namespace {
 const int kWidth = 640;
 const int kHeight = 480;
 
-const float kCentreNdc = 2.0f * (0.5f - 1.0f / 256.0f);  // the shader's kCentre, as a viewport fraction x size
+const float kCentreNdc = 2.0f * (0.5f - 1.0f / 8.0f);  // the shader's kCentre, as a viewport fraction x size
 
 enum { STAGE_DIFFUSE = 0, STAGE_SELECT = 1, STAGE_MODULATE = 2 };
 
@@ -57,10 +57,11 @@ uniform bool u_rhw;
 uniform mat4 u_wvp;
 uniform vec2 u_half;
 out vec4 v_diffuse;
-// Direct3D's pixel centres lie on whole numbers, GL's on halves. A hair less than half a pixel keeps
-// an edge through pixel centres on the side Direct3D's fill rule puts it, whichever way up the
-// browser's rasteriser counts rows, and a point sample on a texel boundary on the texel Direct3D takes.
-const float kCentre = 0.5 - 1.0 / 256.0;
+// Direct3D's pixel centres lie on whole numbers, GL's on halves. An eighth of a pixel less than half
+// keeps an edge through pixel centres on the side Direct3D's fill rule puts it, whichever way up the
+// browser's rasteriser counts rows and at the coarsest sub-pixel grid rasterisers use (1/16), and a
+// point sample on a texel boundary on the texel Direct3D takes.
+const float kCentre = 0.5 - 1.0 / 8.0;
 out vec2 v_uv;
 void main() {
     if (u_rhw) {

@@ -6,10 +6,11 @@ mergeInto(LibraryManager.library, {
   // the program too: it must take the deactivation and end the run.
   web_wait_frame: function() {
     var qe = Module['qe'];
-    if (qe) qe['frame']();
     return Asyncify.handleSleep(function(wakeUp) {
+      // Here only as the frame ends: the call that resumes the program comes back through here too.
+      if (qe) qe['frame'](performance.now() - (qe.woke || 0));
       var done = false;
-      function go() { if (!done) { done = true; wakeUp(); } }
+      function go() { if (!done) { done = true; if (qe) qe.woke = performance.now(); wakeUp(); } }
       requestAnimationFrame(go);
       setTimeout(go, 250);
     });

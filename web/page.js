@@ -21,7 +21,11 @@
     return;
   }
 
-  const report = probe ? (window.qeProbe = { chunks: [], runs: 0, frames: 0, gesture: 0, firstFrame: 0, ended: 0 }) : null;
+  // Tests only (?probe): every slice handed to the worklet, the times of the run's milestones, the
+  // main loop's busy time, and pictures of the canvas taken in the frame that drew them.
+  const report = probe ? (window.qeProbe = { chunks: [], runs: 0, frames: 0, busy: 0, gesture: 0, firstFrame: 0,
+                                             music: 0, escape: 0, escapeFrames: 0, ended: 0, endedAt: 0, startDrawn: 0,
+                                             want: [], shots: [] }) : null;
 
   function prepare() {
     return QuietembersModule({ noInitialRun: true, canvas: screen }).then((m) => { next = m; return m; });
@@ -46,6 +50,7 @@
     c.font = '18px sans-serif';
     c.textAlign = 'center';
     c.fillText('Click, tap or press a key to start', 320, 400);
+    if (report) report.startDrawn++;
   }
 
   function makeAudio() {
@@ -63,7 +68,10 @@
   // What the program's sound device calls (library_web.js).
   const device = {
     get context() { return audio.context; },
-    start() { audio.run++; audio.frames = 0; audio.node.port.postMessage({ start: audio.run }); },
+    start() {
+      audio.run++; audio.frames = 0; audio.node.port.postMessage({ start: audio.run });
+      if (report) report.music = performance.now();
+    },
     stop() { audio.node.port.postMessage({ stop: 1 }); audio.run++; },
     played() { return audio.frames; },
     send(view) {
@@ -88,15 +96,32 @@
     });
   }
 
-  function frame() {
-    if (report && report.frames++ === 0) report.firstFrame = performance.now();
+  // Called as each frame's drawing ends; busy is the time since the program woke for it.
+  function frame(busy) {
+    if (!report) return;
+    const now = performance.now();
+    if (report.frames++ === 0) report.firstFrame = now; else report.busy += busy;
+    const bases = { title: report.firstFrame, music: report.music, escape: report.escape };
+    report.want = report.want.filter((w) => {
+      const base = bases[w.base];
+      if (!base || now < base + w.at * 1000) return true;
+      const gl = screen.getContext('webgl2'), rows = new Uint8Array(640 * 480 * 4);
+      gl.readPixels(0, 0, 640, 480, gl.RGBA, gl.UNSIGNED_BYTE, rows);  // bottom row first
+      const copy = document.createElement('canvas');
+      copy.width = 640; copy.height = 480;
+      const c = copy.getContext('2d'), image = c.createImageData(640, 480);
+      for (let y = 0; y < 480; y++) image.data.set(rows.subarray((479 - y) * 2560, (480 - y) * 2560), y * 2560);
+      c.putImageData(image, 0, 0);
+      report.shots.push({ name: w.name, at: now - base, png: copy.toDataURL('image/png') });
+      return false;
+    });
   }
 
   function ended() {
     run = null;
-    if (report) report.ended++;
+    if (report) { report.ended++; report.endedAt = performance.now(); }
     stage.classList.remove('running');
-    prepare();
+    prepare().then(() => { if (report) report.startDrawn++; });  // the still stays drawn
   }
 
   function toggleFullScreen() {
@@ -111,7 +136,11 @@
   document.addEventListener('keydown', (e) => {
     if (e.repeat || e.ctrlKey || e.altKey || e.metaKey) return;
     if (!run) { e.preventDefault(); begin(); return; }
-    if (e.key === 'Escape') { e.preventDefault(); run.events.push(1); }
+    if (e.key === 'Escape') {
+      e.preventDefault();
+      run.events.push(1);
+      if (report && !report.escape) { report.escape = performance.now(); report.escapeFrames = audio.frames; }
+    }
     else if (e.key === 'f' || e.key === 'F') { e.preventDefault(); toggleFullScreen(); }
   });
   stage.addEventListener('click', () => { if (!run) begin(); });
