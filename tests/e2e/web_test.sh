@@ -9,6 +9,8 @@ set -u
 page="$e2e_root/build/web/quietembers.html"
 escape_at=14  # seconds into the music
 
+# Without the page (the web preset not built) there is nothing to play: skipped, as scripts/test asks.
+[ -f "$page" ] || { echo "web_test: no $page (build the web preset)"; exit 77; }
 QE_EXE=$page e2e_begin web || { e2e_end; exit $?; }
 . "$e2e_root/scripts/lib/packages.sh"
 qe_install_web_packages --with-npm || e2e_fail "could not install chromium, node or puppeteer-core"
