@@ -24,7 +24,7 @@
   // Tests only (?probe): every slice handed to the worklet, the times of the run's milestones, the
   // main loop's busy time, and pictures of the canvas taken in the frame that drew them.
   const report = probe ? (window.qeProbe = { chunks: [], runs: 0, frames: 0, busy: 0, gesture: 0, firstFrame: 0,
-                                             music: 0, escape: 0, escapeFrames: 0, ended: 0, endedAt: 0, startDrawn: 0,
+                                             music: 0, escape: 0, escapeFrames: 0, polled: 0, ended: 0, endedAt: 0, startDrawn: 0,
                                              want: [], shots: [] }) : null;
 
   function prepare() {
@@ -101,6 +101,7 @@
     if (!report) return;
     const now = performance.now();
     if (report.frames++ === 0) report.firstFrame = now; else report.busy += busy;
+    report.polled = audio.frames;  // where the audio loop found the worklet in this frame's poll
     const bases = { title: report.firstFrame, music: report.music, escape: report.escape };
     report.want = report.want.filter((w) => {
       const base = bases[w.base];
@@ -139,7 +140,7 @@
     if (e.key === 'Escape') {
       e.preventDefault();
       run.events.push(1);
-      if (report && !report.escape) { report.escape = performance.now(); report.escapeFrames = audio.frames; }
+      if (report && !report.escape) { report.escape = performance.now(); report.escapeFrames = report.polled; }
     }
     else if (e.key === 'f' || e.key === 'F') { e.preventDefault(); toggleFullScreen(); }
   });

@@ -189,8 +189,9 @@ def web(d, render_wav, capture_raw):
     ref = open(render_wav, "rb").read()[44:]
     slices = open(d + "/slices.raw", "rb").read()
     escape = report["escape_frames"]
-    # The first slice rendered after Escape is heard a ring after the one playing then.
-    until = escape + RING - 2 * SLICE
+    # escape: where the audio loop last found the worklet before Escape. The slices it renders next,
+    # the first that may carry the fade, begin at the slice that was playing then, a ring later.
+    until = escape // SLICE * SLICE + RING
     n = min(len(ref), len(slices)) // 4
     same = next((i for i in range(n) if slices[4 * i:4 * i + 4] != ref[4 * i:4 * i + 4]), n)
     print("the worklet was handed %d frames; equal to the render for %d; Escape at frame %d" %
