@@ -81,9 +81,17 @@
     },
   };
 
+  function noSupport() {
+    stage.hidden = true;
+    document.getElementById('nosupport').hidden = false;
+  }
+
   function begin() {
     if (run || !next) return;
-    if (!audio) audio = makeAudio();
+    if (!audio) {
+      try { audio = makeAudio(); } catch (e) { noSupport(); return; }  // no context at 44,100 Hz here
+      audio.ready.catch(noSupport);
+    }
     audio.context.resume();  // inside the gesture: browsers allow sound only after one
     const m = next;
     next = null;
