@@ -25,7 +25,7 @@
   // main loop's busy time, and pictures of the canvas taken in the frame that drew them.
   const report = probe ? (window.qeProbe = { chunks: [], runs: 0, frames: 0, busy: 0, gesture: 0, firstFrame: 0,
                                              music: 0, escape: 0, escapeFrames: 0, polled: 0, ended: 0, endedAt: 0, startDrawn: 0,
-                                             want: [], shots: [] }) : null;
+                                             want: [], shots: [], noS3tc: false }) : null;
 
   function prepare() {
     return QuietembersModule({ noInitialRun: true, canvas: screen }).then((m) => { next = m; return m; });
@@ -97,7 +97,14 @@
     next = null;
     run = { audio: device, events: [], frame: frame, ended: ended };
     m.qe = run;
-    if (report) { report.runs++; report.gesture = performance.now(); report.frames = 0; report.chunks = []; }
+    if (report) {
+      report.runs++; report.gesture = performance.now(); report.frames = 0; report.chunks = [];
+      report.firstFrame = report.music = report.escape = 0;
+      if (report.noS3tc) {  // as in a browser without S3TC: the show decodes its DXT1 slides itself
+        const gl = screen.getContext('webgl2'), get = gl.getExtension.bind(gl);
+        gl.getExtension = (name) => (/s3tc/i.test(name) ? null : get(name));
+      }
+    }
     audio.ready.then(() => {
       stage.classList.add('running');
       m.callMain([]);

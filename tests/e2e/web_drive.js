@@ -2,7 +2,7 @@
 // the DevTools protocol (puppeteer-core), with a window in the session's X display and sound to its
 // PulseAudio: the start screen, a click, pictures of the canvas taken in the frames drawn at chosen
 // show times, Escape ESCAPE_AT seconds into the music, the end card, then the start screen again;
-// then a key starts a second run, which another tab in front (a hidden page) must end.
+// then a key starts a second run, without S3TC, which another tab in front (a hidden page) must end.
 // Writes OUT_DIR/*.png, OUT_DIR/slices.raw (what the worklet was handed) and OUT_DIR/report.json.
 // Waits on the page's own milestones; the only time limit is against a hang.
 'use strict';
@@ -16,6 +16,7 @@ const LIMIT = 180000;  // ms, against a hang
 // Pictures: name, the milestone they count from, seconds after it.
 const WANT = [
   { name: 'title-hold', base: 'title', at: 3 },
+  { name: 'slide', base: 'music', at: 3.5 },  // the first slide held, for the run without S3TC
   { name: 'show', base: 'music', at: 6 },
   { name: 'text-a', base: 'music', at: 8 },
   { name: 'text-b', base: 'music', at: 13 },
@@ -66,9 +67,16 @@ const WANT = [
                firstFrame: p.firstFrame, endedAt: p.endedAt, music: p.music, escape: p.escape, escapeFrames: p.escapeFrames,
                missing: p.want.map((w) => w.name) };
     });
-    // Once more, from a key: a fresh run, which a hidden page (another tab in front) ends at once.
+    // Once more, from a key: a fresh run in a browser without S3TC (the show decodes its slides),
+    // pictured as the first, which a hidden page (another tab in front) ends at once.
+    await page.evaluate(() => {
+      window.qeProbe.noS3tc = true;
+      window.qeProbe.want = [{ name: 'decoded', base: 'music', at: 3.5 }];
+    });
     await page.keyboard.press('a');
-    await until(() => window.qeProbe.runs === 2 && window.qeProbe.music > 0);
+    await until(() => window.qeProbe.runs === 2 && window.qeProbe.shots.some((s) => s.name === 'decoded'));
+    const decoded = await page.evaluate(() => window.qeProbe.shots.find((s) => s.name === 'decoded').png);
+    fs.writeFileSync(path.join(out, 'decoded.png'), Buffer.from(decoded.split(',')[1], 'base64'));
     const other = await browser.newPage();
     await other.bringToFront();
     await until(() => window.qeProbe.ended === 2);
