@@ -135,6 +135,7 @@
 
   function ended() {
     run = null;
+    audio.context.suspend();  // nothing to play on the start screen; the next gesture resumes it
     if (report) { report.ended++; report.endedAt = performance.now(); }
     stage.classList.remove('running');
     prepare().then(() => { if (report) report.startDrawn++; });  // the still stays drawn
