@@ -14,10 +14,15 @@
   let leaving = false;   // full screen is being left by F or a double click, not by Escape
   let lastTap = 0;
 
-  const webgl2 = (() => { try { return !!document.createElement('canvas').getContext('webgl2'); } catch (e) { return false; } })();
-  if (!webgl2 || typeof AudioWorkletNode !== 'function' || typeof AudioContext !== 'function') {
+  // Where WebGL 2 or Web Audio's worklets are missing (or, at the first gesture, a context at
+  // 44,100 Hz), the page says so in one line instead of showing a black canvas.
+  function noSupport() {
     stage.hidden = true;
     document.getElementById('nosupport').hidden = false;
+  }
+  const webgl2 = (() => { try { return !!document.createElement('canvas').getContext('webgl2'); } catch (e) { return false; } })();
+  if (!webgl2 || typeof AudioWorkletNode !== 'function' || typeof AudioContext !== 'function') {
+    noSupport();
     return;
   }
 
@@ -31,7 +36,7 @@
     return QuietembersModule({ noInitialRun: true, canvas: screen }).then((m) => { next = m; return m; });
   }
 
-  // The start screen: the title picture the program carries, dimmed, on black, and one line.
+  // The start screen: the title picture the program carries, on black, and one line.
   function drawStart(m) {
     const c = start.getContext('2d');
     c.fillStyle = '#000';
@@ -80,11 +85,6 @@
       audio.node.port.postMessage({ run: audio.run, pcm: pcm }, [pcm.buffer]);
     },
   };
-
-  function noSupport() {
-    stage.hidden = true;
-    document.getElementById('nosupport').hidden = false;
-  }
 
   function begin() {
     if (run || !next) return;
