@@ -28,11 +28,18 @@ static const float kWeightScale = 1.0f / 2147483648.0f;  // 2^-31: weight units 
 
 static inline void advance(intptr_t& pos, uint32_t& frac_even, uint32_t step_frac_even, intptr_t step)
 {
+#if defined(__i386__) || defined(__x86_64__)
     // add, then add with carry: the compilers do not find this pair on their own.
     asm("add %[sf], %[f]\n\tadc %[st], %[p]"
         : [f] "+r"(frac_even), [p] "+r"(pos)
         : [sf] "r"(step_frac_even), [st] "r"(step)
         : "cc");
+#else
+    // The same pair spelled out, for processors without x86's carry flag (WebAssembly).
+    const uint32_t sum = frac_even + step_frac_even;
+    pos += step + (sum < frac_even ? 1 : 0);
+    frac_even = sum;
+#endif
 }
 
 static inline int32_t load_pair32(const int16_t* p)

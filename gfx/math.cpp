@@ -1,7 +1,10 @@
-// gfx/math.cpp -- x87 sine, cosine, power and rounding; the MT19937 generator.
+// gfx/math.cpp -- x87 sine, cosine, power and rounding (the C library's on processors without x87);
+// the MT19937 generator.
 // Portable; the float routines keep no state and run on both threads, the generator on the main
 // thread during show initialisation only.
 #include "gfx/math.h"
+
+#if defined(__i386__) || defined(__x86_64__)
 
 namespace {
 
@@ -36,10 +39,22 @@ double Cos(double radians)
     return static_cast<double>(r);
 }
 
+#else
+
+// Processors without an x87 unit (WebAssembly): the C library's double routines, which stay within
+// a fraction of a unit in the last place, as the x87 results do once rounded to double; the
+// program only ever rounds these further (to integers, or to float).
+double Sin(double radians) { return __builtin_sin(radians); }
+double Cos(double radians) { return __builtin_cos(radians); }
+
+#endif
+
 double Sqrt(double x)
 {
     return __builtin_sqrt(x);  // SSE2 sqrtsd: correctly rounded, the same everywhere
 }
+
+#if defined(__i386__) || defined(__x86_64__)
 
 double Pow(double x, double y)
 {
@@ -65,6 +80,21 @@ int64_t FloatToInt(double x)
     asm("fistpll %0" : "=m"(result) : "t"(v) : "st");
     return result;
 }
+
+#else
+
+double Pow(double x, double y)
+{
+    if (x == 0.0) return 0.0;
+    return __builtin_pow(x, y);
+}
+
+int64_t FloatToInt(double x)
+{
+    return static_cast<int64_t>(__builtin_nearbyint(x));  // the default rounding: nearest, ties to even
+}
+
+#endif
 
 // ---- MT19937 -------------------------------------------------------------------------------
 

@@ -17,3 +17,17 @@ qe_install_packages() {
     $SUDO apt-get update -qq >/dev/null || return 1
     $SUDO apt-get install -y -qq --no-install-recommends $missing >/dev/null || return 1
 }
+
+# The browser page and its tests (scripts/web, tests/e2e/web_test.sh): emscripten, chromium and
+# node, then puppeteer-core from npm as the lockfile pins it, without a browser of its own.
+QE_WEB_PACKAGES="emscripten chromium nodejs python3 cmake ninja-build"
+
+qe_install_web_packages() {
+    QE_PACKAGES="$QE_WEB_PACKAGES" qe_install_packages || return 1
+    [ "${1:-}" = "--with-npm" ] || return 0
+    root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+    [ -d "$root/node_modules/puppeteer-core" ] && return 0
+    command -v npm >/dev/null || { QE_PACKAGES="npm" qe_install_packages || return 1; }
+    echo "installing: puppeteer-core (npm)"
+    (cd "$root" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund >/dev/null) || return 1
+}

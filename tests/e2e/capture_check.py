@@ -6,6 +6,7 @@ tests/soak/check.py's).
         -> the frames the title card lasts at FPS: its timer adds the frame clock's 16.16 frame
            times in single precision until it reaches 6 s
     capture_check.py pictures DIR FPS MUSIC_FRAME ESCAPE_FRAME
+    capture_check.py web DIR RENDER.wav CAPTURE.raw    (the browser page: tests/e2e/web_test.sh)
 
 MUSIC_FRAME is the first frame of the show after the title card (the music starts with it) and
 ESCAPE_FRAME the first frame drawn after Escape. Prints one fact a line; exits 1 when a check fails.
@@ -68,6 +69,10 @@ def region(img, x0, y0, x1, y1):
     return top, total / (3 * n), lit / n
 
 
+def region_bytes(img, x0, y0, x1, y1):
+    return b"".join(img[3 * (y * W + x0):3 * (y * W + x1)] for y in range(y0, y1))
+
+
 def text_top(img):
     """The first row of the band's right half (x 320..640, y 60..420) with ten or more text pixels
     (grey 48 or brighter): the top of the highest line of text. A star lights a pixel or two."""
@@ -78,16 +83,15 @@ def text_top(img):
     return None
 
 
-def pictures(d, fps, music, escape):
-    frame = lambda i: load("%s/frame-%d.png" % (d, i))
-    hold = frame(3 * fps)  # the title card holds from 2 s to 5 s
+def title_checks(hold, white=240):
     surround = [region(hold, *r) for r in ((0, 0, 640, 100), (0, 380, 640, 480), (0, 0, 180, 480), (460, 0, 640, 480))]
-    check(min(r[1] for r in surround) >= 240, "title card at 3 s: white around the picture (%s)" %
+    check(min(r[1] for r in surround) >= white, "title card at 3 s: white around the picture (%s)" %
           " ".join("%.0f" % r[1] for r in surround))
     mid = region(hold, 224, 144, 416, 336)
     check(mid[1] < 200, "title card at 3 s: the picture in the middle is not white (%.0f)" % mid[1])
 
-    a = frame(music + 6 * fps)  # the opening fade is over after two seconds
+
+def composition_checks(a):
     # A line from y 59 to 60 covers the pixels whose centres lie between: row 59 (and row 420).
     for y, what in ((59, "upper"), (420, "lower")):
         top, mean, lit = region(a, 0, y, 640, y + 1)
@@ -101,20 +105,87 @@ def pictures(d, fps, music, escape):
     left = region(a, 330, 440, 500, 480)
     check(caption[0] >= 128 and left[2] < 0.02, "the caption in the bottom right corner (max %d)" % caption[0])
 
-    # The text rises 6.4 pixels a second: 32 rows in the five seconds from 8 s to 13 s of show,
-    # exactly, since both frames are drawn at exact times. Its first line is then well in the band.
-    tops = [text_top(frame(music + t * fps)) for t in (8, 13)]
-    check(None not in tops and tops[0] - tops[1] == 32, "the text's first line rises from row %s to row %s" % tuple(tops))
 
-    end = frame(escape + 4 * fps)  # the end card holds from 2 s to 6 s after Escape
+def end_checks(end):
     card = region(end, 290, 112, 448, 368)
     outside = [region(end, *r)[0] for r in ((0, 0, 640, 110), (0, 370, 640, 480), (450, 0, 640, 480), (0, 0, 30, 480))]
     check(card[2] > 0.99 and max(outside) <= 8, "end card at x 192..448, y 112..368, on black (%.2f lit, %d outside)" %
           (card[2], max(outside)))
 
 
+def pictures(d, fps, music, escape):
+    frame = lambda i: load("%s/frame-%d.png" % (d, i))
+    title_checks(frame(3 * fps))  # the title card holds from 2 s to 5 s
+    composition_checks(frame(music + 6 * fps))  # the opening fade is over after two seconds
+    # The text rises 6.4 pixels a second: 32 rows in the five seconds from 8 s to 13 s of show,
+    # exactly, since both frames are drawn at exact times. Its first line is then well in the band.
+    tops = [text_top(frame(music + t * fps)) for t in (8, 13)]
+    check(None not in tops and tops[0] - tops[1] == 32, "the text's first line rises from row %s to row %s" % tuple(tops))
+    end_checks(frame(escape + 4 * fps))  # the end card holds from 2 s to 6 s after Escape
+
+
+def web(d, render_wav, capture_raw):
+    """The browser page's run (tests/e2e/web_drive.js): its pictures, taken in the frames drawn at
+    the times in report.json (the page's clock, not exact: the text's speed gets a tolerance), the
+    slices handed to its worklet, and the sound the server played."""
+    import json
+    report = json.load(open(d + "/report.json"))
+    print("click to the title card's first frame: %.0f ms; %.1f frames a second; the program %.2f ms a frame, "
+          "the page's main thread %.2f" % (report["click_to_title_ms"], report["fps"], report["main_ms_per_frame"],
+                                            report["main_thread_ms_per_frame"]))
+    check(not report["errors"], "no error in the console %s" % report["errors"][:3])
+    check(not report["missing"], "every picture was taken %s" % report["missing"])
+    shot = lambda name: load("%s/%s.png" % (d, name))
+    start, again = shot("start"), shot("start-again")
+    check(region(start, 224, 128, 416, 320)[2] > 0.99 and region(start, 0, 0, 180, 80)[0] <= 8,
+          "the start screen: the title picture on black")
+    check(start == again, "the same start screen after the end card")
+    if report["missing"]:
+        return
+    # The hold keeps the brightness of the last fade-in frame, (t - 1) x 255 at its time t < 2 s:
+    # at 60 frames a second 240 or more, at the ten a loaded machine may give 229 or more.
+    title_checks(shot("title-hold"), 220)
+    composition_checks(shot("show"))
+    # The second run, without S3TC: the slides decoded by the show itself, the same picture (both
+    # taken while the first slide holds, 3.5 s into the music).
+    decoded, show = shot("decoded"), shot("slide")
+    composition_checks(decoded)
+    diff = sum(abs(a - b) for a, b in zip(region_bytes(decoded, 32, 112, 288, 368), region_bytes(show, 32, 112, 288, 368)))
+    check(diff / (256 * 256 * 3) < 2, "the slide decoded by the show is the browser's within %.2f a channel on average" %
+          (diff / (256 * 256 * 3)))
+    (ta, tb), tops = (report["shots"]["text-a"], report["shots"]["text-b"]), [text_top(shot(n)) for n in ("text-a", "text-b")]
+    speed = (tops[0] - tops[1]) / (tb - ta) if None not in tops else 0
+    check(abs(speed - 6.4) <= 0.4, "the text's first line rises from row %s to row %s in %.3f s: %.2f px/s" %
+          (tops[0], tops[1], tb - ta, speed))
+    end_checks(shot("end-card"))
+
+    ref = open(render_wav, "rb").read()[44:]
+    slices = open(d + "/slices.raw", "rb").read()
+    escape = report["escape_frames"]
+    # escape: where the audio loop last found the worklet before Escape. The slices it renders next,
+    # the first that may carry the fade, begin at the slice that was playing then, a ring later.
+    until = escape // SLICE * SLICE + RING
+    n = min(len(ref), len(slices)) // 4
+    same = next((i for i in range(n) if slices[4 * i:4 * i + 4] != ref[4 * i:4 * i + 4]), n)
+    print("the worklet was handed %d frames; equal to the render for %d; Escape at frame %d" %
+          (len(slices) // 4, same, escape))
+    check(until <= same < escape + RING + RATE // 2, "slices equal to the render to a ring after Escape, then faded")
+
+    # The sound the server played, by sound_compare.py (silence inserted by the server is allowed for).
+    # The worklet's float x 32768 comes back to the same 16 bits: it is compared exactly.
+    with open(d + "/render.raw", "wb") as f:
+        f.write(ref)
+    compared = subprocess.run([sys.executable, __file__.replace("capture_check.py", "sound_compare.py"), capture_raw,
+                               d + "/render.raw", "%.4f" % (until / RATE)], capture_output=True, text=True)
+    print(compared.stdout.strip())
+    check(compared.returncode == 0, "the sound heard equals the render to a ring after Escape")
+
+
 def main():
     what = sys.argv[1]
+    if what == "web":
+        web(*sys.argv[2:5])
+        return 1 if failed else 0
     if what == "title-frames":
         print(title_frames(int(sys.argv[2])))
         return 0

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The release package: scripts/release makes quietembers-<version>.zip holding exactly the two
-# stripped exes, the info file and the poster; the exes are PE files of the right machine that
+# stripped exes, the web page, the music module, the info file and the poster; the exes are PE files of the right machine that
 # import only the system DLLs (and the C runtime); the same commit gives the same bytes, the exes
 # relinked; and the 64-bit exe taken from the package runs the show and exits with code 0.
 . "$(dirname "$0")/lib.sh"
@@ -12,7 +12,9 @@ entries=(
     "poster.png             png"
     "quietembers-win64.exe  exe  pei-x86-64"
     "quietembers.exe        exe  pei-i386"
+    "quietembers.html       html"
     "quietembers.txt        text"
+    "quietembers.xm         xm"
 )
 max_exe32=600000   # bytes: the limit scripts/release promises for the 32-bit exe
 
@@ -60,12 +62,16 @@ if [ -f "${zip:-}" ]; then
         read -r entry kind format <<<"$row"
         case $kind in
             exe) check_exe "$pkg/$entry" "$format" ;;
+            # The page as built, at most 1 MB, loading nothing from elsewhere; the module as committed.
+            html) e2e_check 'cmp -s "$pkg/$entry" "$e2e_root/build/web/quietembers.html" && [ "$(stat -c %s "$pkg/$entry")" -le 1048576 ] && ! grep -qE "(src|href)=\"?(https?:|//)" "$pkg/$entry"' \
+                      "$entry is not the page as built, within 1 MB and on its own" ;;
+            xm) e2e_check 'cmp -s "$pkg/$entry" "$e2e_root/assets/music.xm"' "$entry is not assets/music.xm" ;;
             png) e2e_check '[ "$(identify -format "%m %wx%h" "$pkg/$entry" 2>/dev/null)" = "PNG 640x480" ]' "$entry is not a 640x480 PNG" ;;
             text)
                 # Plain text for Notepad: ASCII, CRLF line ends, the version, the keys, the 64-bit exe for Wine.
                 e2e_check '! LC_ALL=C grep -q "[^[:print:][:space:]]" "$pkg/$entry"' "$entry is not plain ASCII"
                 e2e_check '[ "$(grep -c $'"'"'\r$'"'"' "$pkg/$entry")" = "$(wc -l <"$pkg/$entry")" ]' "$entry has lines without CRLF"
-                for word in "$version" Escape quietembers-win64.exe; do
+                for word in "$version" Escape quietembers-win64.exe quietembers.html quietembers.xm; do
                     e2e_check 'grep -qF -- "$word" "$pkg/$entry"' "$entry does not mention $word"
                 done
                 ;;
