@@ -124,6 +124,13 @@ static inline __m128 four_values(const int16_t* data, intptr_t& p, uint32_t& f, 
     return _mm_add_ps(_mm_mul_ps(w, diff), s0);
 }
 
+// The (fraction >> 1) weights of a pass's four frames, from the first frame's fraction.
+static inline __m128i first_halves(uint32_t frac, uint32_t step_frac)
+{
+    return _mm_setr_epi32(static_cast<int32_t>(frac >> 1), static_cast<int32_t>((frac + step_frac) >> 1),
+                          static_cast<int32_t>((frac + 2 * step_frac) >> 1), static_cast<int32_t>((frac + 3 * step_frac) >> 1));
+}
+
 // Four frames per pass with fixed gains; out must be 16-byte aligned. Each frame's value is formed
 // once, in its own lane, and then spread over its left and right outputs. The weights are carried
 // in a vector of (fraction >> 1) values, one per frame, that move by 2 x step_frac modulo 2^31 per
@@ -133,9 +140,7 @@ static inline void mix_quads(float* out, int32_t quads, const int16_t* data, int
 {
     const __m128 gains = _mm_setr_ps(gl, gr, gl, gr);
     const __m128i pass_step = _mm_set1_epi32(static_cast<int32_t>(step_frac * 2));
-    __m128i half = _mm_setr_epi32(static_cast<int32_t>(frac >> 1), static_cast<int32_t>((frac + step_frac) >> 1),
-                                  static_cast<int32_t>((frac + 2 * step_frac) >> 1),
-                                  static_cast<int32_t>((frac + 3 * step_frac) >> 1));
+    __m128i half = first_halves(frac, step_frac);
     intptr_t p = pos;
     uint32_t f = frac;
     float* end = out + 8 * static_cast<intptr_t>(quads);
@@ -159,9 +164,7 @@ static inline void mix_ramp_quads(float* out, int32_t quads, const int16_t* data
     const __m128 steps = _mm_setr_ps(sl, sr, sl, sr);
     const __m128 second = _mm_setr_ps(0.0f, 0.0f, sl, sr);
     __m128 g = _mm_add_ps(_mm_setr_ps(gl, gr, gl, gr), second);  // l0 r0 l1 r1
-    __m128i half = _mm_setr_epi32(static_cast<int32_t>(frac >> 1), static_cast<int32_t>((frac + step_frac) >> 1),
-                                  static_cast<int32_t>((frac + 2 * step_frac) >> 1),
-                                  static_cast<int32_t>((frac + 3 * step_frac) >> 1));
+    __m128i half = first_halves(frac, step_frac);
     intptr_t p = pos;
     uint32_t f = frac;
     float* end = out + 8 * static_cast<intptr_t>(quads);
