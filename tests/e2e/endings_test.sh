@@ -44,7 +44,7 @@ if e2e_begin endings && e2e_xmtool; then
                 e2e_check 'e2e_wait_until $limit e2e_music_heard $music' "less than $music s of music heard"
                 heard=$(e2e_music_heard)
                 e2e_key Escape
-                e2e_check 'e2e_wait_until $limit e2e_end_card' "the end card was never seen" ;;
+                e2e_check 'e2e_end_card_seen $limit' "the end card was never seen" ;;
             close) e2e_close ;;
             deactivate) e2e_check 'e2e_deactivate' "another window did not take the activation" ;;
         esac

@@ -11,7 +11,8 @@
 #   e2e_wait_show [SECONDS]     # waits until the title card is over and the composition shows
 #   e2e_screenshot NAME [any]   # $E2E_OUT/NAME.png, its path in E2E_SHOT
 #   e2e_lit / e2e_dark REGION   # the last screenshot's brightest channel in WxH+X+Y: lit, or black
-#   e2e_title_card / e2e_composition / e2e_end_card   # a new screenshot shows that picture
+#   e2e_title_card / e2e_composition   # a new screenshot shows that picture
+#   e2e_end_card_seen SECONDS   # the end card showed before the program ended by itself
 #   e2e_key KEY / e2e_close / e2e_deactivate   # Escape, WM_CLOSE, another window takes the focus
 #   e2e_capture_start / e2e_capture_stop   # $E2E_OUT/sound.raw, then sound.wav
 #   e2e_music_heard [S] / e2e_sound_check S  # the sound recorded; its first S s against the render
@@ -121,9 +122,9 @@ e2e_dark() { [ "$(e2e_region max "$1")" -le 8 ]; }
 e2e_show_drawn() { e2e_screenshot wait_show any && e2e_lit 640x1+0+59 128 && e2e_dark 640x58+0+0; }
 e2e_wait_show() { e2e_wait_until "${1:-60}" e2e_show_drawn; }
 
-# The show's three pictures, each true when a new screenshot shows it: the title card lit (the
-# same grey all round its picture), the composition (colour lines, slide, caption, globe, nothing
-# above the band nor below it where the text runs), the end card in the middle on black.
+# The show's three pictures: the title card lit (the same grey all round its picture), the
+# composition (colour lines, slide, caption, globe, nothing above the band nor below it where the
+# text runs), each true when a new screenshot shows it; the end card in the middle on black.
 e2e_title_card() {
     e2e_screenshot title any || return 1
     local corner
@@ -140,8 +141,31 @@ e2e_composition() {
     e2e_dark 640x58+0+0 && e2e_dark 320x17+320+423 && e2e_dark 300x18+200+422 &&
         e2e_lit 256x256+32+112 && e2e_lit 128x40+512+440 && e2e_lit 160x58+0+422 && e2e_lit 320x360+320+60
 }
-e2e_end_card() {
-    e2e_screenshot end_card any && e2e_dark 640x100+0+0 && e2e_dark 180x480+0+0 && e2e_lit 240x240+200+120
+
+# The end card: lit where it covers x 192..288 at every point of its glide, black above, below and
+# right of it. Where it stops depends on the frame rate (it keeps the x of the last arrival frame:
+# x 192..448 at a high one, further left at the 32-bit route's one frame a second); the capture
+# build pins it exactly. It holds for four seconds of the program's own clock, so the screen is
+# grabbed every 0.2 s, unconverted, until the program ends (the last 100 kept), and the grabs are
+# judged afterwards, newest first: judging each as it is taken, slow on a loaded machine, can step
+# over a card that lasts four frames.
+e2e_end_card_seen() {
+    local until=$(( $(e2e_ms) + $1 * 1000 )) n=0 f grabs=$E2E_OUT/grabs
+    mkdir -p "$grabs"
+    while qe_alive "$E2E_PID" && [ "$(e2e_ms)" -lt "$until" ]; do
+        xwd -root -silent >"$grabs/$n.xwd" 2>/dev/null </dev/null
+        rm -f "$grabs/$((n - 100)).xwd"
+        n=$((n + 1))
+        sleep 0.2
+    done
+    E2E_SHOT=$E2E_OUT/end_card.png
+    for ((f = n - 1; f >= 0 && f >= n - 100; f--)); do
+        convert "xwd:$grabs/$f.xwd" "png:$E2E_SHOT" 2>/dev/null </dev/null &&
+            e2e_dark 640x100+0+0 && e2e_dark 640x100+0+380 && e2e_dark 190x480+450+0 &&
+            e2e_lit 96x240+192+120 && break
+    done
+    rm -rf "$grabs"
+    [ "$f" -ge 0 ] && [ "$f" -ge $((n - 100)) ]
 }
 
 e2e_activate() { qe_activate_window "$E2E_WINDOW"; }

@@ -38,7 +38,7 @@ if e2e_begin win32 && e2e_xmtool; then
                 e2e_check 'e2e_wait_until $limit e2e_music_heard $music' "less than $music s of music heard"
                 heard=$(e2e_music_heard)
                 e2e_key Escape
-                e2e_check 'e2e_wait_until $limit e2e_end_card' "the end card was never seen"
+                e2e_check 'e2e_end_card_seen $limit' "the end card was never seen"
                 e2e_wait_exit "$limit"
                 e2e_capture_stop
                 e2e_sound_check "$heard"
