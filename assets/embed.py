@@ -1,20 +1,15 @@
 #!/usr/bin/env python3
-"""assets/embed.py ASSET_DIR OUT.cpp -- the embedded data of every build, from the one table below.
-
-The program, its tests and the page all carry the same bytes, placed with .incbin into read-only
-data in this order. The sizes and counts are those of assets/assets.h, which this reads (and checks
-each file against), so they are written down once. Every symbol is spelled out with its own size:
-WebAssembly's assembler wants each data symbol sized and cannot place one at an offset from another.
-"""
+"""assets/embed.py ASSET_DIR OUT.cpp -- the embedded data of every build (the page's too), placed with
+.incbin in the order of the table below, with the sizes and counts of assets/assets.h (read from it,
+each file checked against them). Each symbol is spelled out with its own size: WebAssembly's
+assembler wants data symbols sized and cannot place one at an offset from another."""
 import os
 import re
 import sys
 
 src, out = sys.argv[1], sys.argv[2]
 header = open(os.path.join(src, 'assets.h')).read()
-SIZES = {}
-for name, expr in re.findall(r'^\s*([A-Z_]+)\s*=\s*([0-9 */+-]+),', header, re.M):
-    SIZES[name] = eval(expr)
+SIZES = {name: eval(expr) for name, expr in re.findall(r'^\s*([A-Z_]+)\s*=\s*([0-9 */+-]+),', header, re.M)}
 SIZES['SCROLL_ARRAY_BYTES'] = int(re.search(r'g_scrollText\[(\d+)\]', header).group(1))
 
 
@@ -23,10 +18,9 @@ def size(name):
 
 
 def whole(name, expected=None):
-    n = size(name)
-    if expected is not None and n != expected:
-        sys.exit('assets/embed.py: %s holds %d bytes; assets/assets.h says %d' % (name, n, expected))
-    return [(name, 0, n)]
+    if expected not in (None, size(name)):
+        sys.exit('assets/embed.py: %s holds %d bytes; assets/assets.h says %d' % (name, size(name), expected))
+    return [(name, 0, size(name))]
 
 
 slides = ['slide%d.dxt1' % i for i in range(SIZES['SLIDE_COUNT'])]

@@ -19,12 +19,7 @@ struct PolledLoop {
         done = true;
         for (;;) Fibers::ToMain();          // a fiber never returns
     }
-    static void SwitchToAudio()
-    {
-        inAudio = true;
-        Fibers::ToAudio();
-        inAudio = false;
-    }
+    static void SwitchToAudio() { inAudio = true; Fibers::ToAudio(); inAudio = false; }
     static void Poll() { if (made && !done && !inAudio) SwitchToAudio(); }
     static bool Start(void (*p)())
     {

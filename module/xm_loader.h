@@ -7,9 +7,8 @@
 
 struct ModuleStream;
 
-// A new record (zero-filled) with the module of the stream `name` opens read into it, or null when
-// the stream does not open or the file is rejected (nothing then stays allocated). The playback
-// half is left at 0; player_load (player/player.h) makes it playable.
+// A new record with the module the stream `name` opens read into it (the playback half left at 0),
+// or null with nothing allocated. player_load (player/player.h) makes it playable.
 PlayerState* xm_load(const void* name, SampleProvider provider);
 bool         xm_parse(PlayerState* player, ModuleStream* stream);  // into a zero-filled record
 void         xm_free(PlayerState* player);  // the module's tables, then the record (not null)

@@ -6,11 +6,9 @@
 
 struct PlayerState;
 
-// What the application hands the show, which only reads them: the active flag its window procedure
-// keeps (wParam of the last WM_ACTIVATE; cleared by Escape, close, destroy, quit), and the player,
-// null until the module has loaded. Defined with the fades (fade.cpp), so they build everywhere.
-extern int32_t      g_active;
-extern PlayerState* g_player;
+// What the application hands the show (defined in fade.cpp, so they build everywhere):
+extern int32_t      g_active;   // wParam of the last WM_ACTIVATE; cleared by Escape, close, destroy, quit
+extern PlayerState* g_player;   // null until the module has loaded
 
 void ShowInit();            // stage-0 filters, lighting off, the title card, then every effect's resources
 void ShowFrame();           // one frame of the composition; between BeginScene and EndScene

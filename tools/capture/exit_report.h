@@ -1,15 +1,12 @@
-// tools/capture/exit_report.h -- a report written as the process ends, for the builds that watch
-// the program (the capture build, the probe build of the tests). The program ends only through
-// ExitProcess, and its calls load their target from the import slot __imp_ExitProcess
-// (__imp__ExitProcess@4 on i686); the linker's --wrap of that symbol makes them load the slot
-// below, which calls ExitReport and then the real ExitProcess. The asm labels are the exact
-// symbols: the linker wraps the name without i686's leading underscore and puts that underscore
-// back in front of __wrap_ and __real_. Include this in one source of the executable, which
-// defines ExitReport.
+// tools/capture/exit_report.h -- ExitReport(code) before the process ends, in the builds that watch
+// the program (capture, probe): its ExitProcess calls load their target from the import slot
+// __imp_ExitProcess (__imp__ExitProcess@4 on i686), which the linker's --wrap replaces with the
+// slot below. The asm labels are the exact symbols: the linker wraps the name without i686's
+// leading underscore and puts it back in front of __wrap_ and __real_. Include in one source.
 #pragma once
 #include <windows.h>
 
-void ExitReport(UINT code);  // the executable's own: what it writes before the process ends
+void ExitReport(UINT code);  // the executable's own
 
 #if defined(__x86_64__)
 #define QE_WRAPPED_EXIT(prefix) prefix "__imp_ExitProcess"
