@@ -1,5 +1,6 @@
 // assets/assets.h -- the data the program carries: the music module, then the pictures, stored one
-// after another in that order; and the scroll text.
+// after another in that order; and the scroll text. assets/embed.py places it for every build and
+// takes the sizes and counts below from here.
 #pragma once
 #include <cstdint>
 

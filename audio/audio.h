@@ -2,9 +2,9 @@
 #pragma once
 #include <cstdint>
 
-struct PlayerState;
+#include "player/voice.h"  // g_output_rate, given to audio_open
 
-extern int32_t g_output_rate;       // Hz, given to audio_open (44100)
+struct PlayerState;
 
 bool    audio_open(int32_t rate, int32_t unused);   // false: no device, no module I/O callbacks, or a rate
                                                     // outside 8000..192000 Hz
@@ -12,6 +12,8 @@ void    audio_close();                              // stops any playback, then 
 bool    audio_start(PlayerState* player);           // false for a null player, or with no device open
 bool    audio_stop(PlayerState* player);            // false only for a null player
 void    audio_wait_idle();                          // spins while the audio thread renders a slice
+bool    player_free(PlayerState* player);           // false for null; stops playback first, then
+                                                    // releases the module (xm_free)
 int32_t audio_get_order(PlayerState* player);       // where the sound now heard was rendered;
 int32_t audio_get_row(PlayerState* player);         // 0 for a null player or when nothing plays
 int32_t audio_get_time_ms(PlayerState* player);

@@ -13,9 +13,9 @@
 #include <emmintrin.h>
 
 #include "audio/mixer.h"
-#include "audio/voice.h"
-#include "gfx/math.h"
+#include "base/math.h"
 #include "module/module.h"
+#include "player/voice.h"
 
 static const float kWeightScale = 1.0f / 2147483648.0f;  // 2^-31: weight units per fraction>>1
 

@@ -9,21 +9,19 @@
 
 #include "audio/audio_local.h"
 #include "audio/mixer.h"
-#include "audio/voice.h"
 #include "audio/wave_device.h"
-#include "gfx/math.h"
+#include "base/heap.h"
+#include "base/math.h"
 #include "module/module.h"
 #include "module/stream.h"
-#include "player/channel.h"
+#include "module/xm_loader.h"
 #include "player/player.h"
-#include "shell/heap.h"
+#include "player/voice.h"
 
-int32_t g_output_rate;              // Hz
 float   g_rate_inverse;             // 1 / g_output_rate
 int32_t g_slice_frames;             // stereo frames per slice: 20 ms rounded up to a multiple of 4
 int32_t g_ring_frames;              // two seconds' worth of slices
 int32_t g_slice_count;              // slices in the ring (100)
-Voice   g_voices[VOICE_COUNT];      // the mixer visits slots 0..63; the player binds channels to them
 
 int16_t*       g_ring;              // the device's looping buffer, g_ring_frames x 4 bytes
 float*         g_mix_area;          // inside g_mix_memory, at its first 16-byte boundary
@@ -61,15 +59,6 @@ bool audio_set_rate(int32_t rate)
     g_ramp_frames = rate * 128 / 44100;
     g_ramp_scale = 1.0f / static_cast<float>(g_ramp_frames);
     return true;
-}
-
-void voices_reset()
-{
-    memset(g_voices, 0, sizeof g_voices);
-    for (int32_t i = 0; i < VOICE_COUNT; i++) {
-        g_voices[i].index = i;
-        g_voices[i].step = 1;
-    }
 }
 
 static void allocate_buffers()
@@ -247,6 +236,15 @@ bool audio_stop(PlayerState* player)
         g_ring_prepared = false;
     }
     release_buffers();
+    return true;
+}
+
+bool player_free(PlayerState* player)
+{
+    if (!player) return false;
+    audio_wait_idle();
+    audio_stop(player);
+    xm_free(player);
     return true;
 }
 

@@ -9,14 +9,14 @@
 // last read is final. The pre-fill, the slices rendered once played, and the closing fade heard
 // a ring later all follow, as against waveOut.
 //
-// The audio thread's procedure runs on a fiber: one poll after each Present (it reads the
-// position, renders the slices the device has left, and its 5 ms sleep switches back), as in the
-// capture build. Main thread only.
+// The audio thread's procedure runs on a fiber, one poll after each Present (audio/polled_loop.h).
+// Main thread only.
 #include "audio/wave_device.h"
 
 #include <emscripten/emscripten.h>
 #include <emscripten/fiber.h>
 
+#include "audio/polled_loop.h"
 #include "web/web.h"
 
 extern "C" {
@@ -43,24 +43,23 @@ emscripten_fiber_t g_mainFiber, g_audioFiber;
 alignas(16) uint8_t g_mainAsyncify[16384];
 alignas(16) uint8_t g_audioAsyncify[16384];
 alignas(16) uint8_t g_audioStack[256 * 1024];
-bool     g_fiberMade;                     // g_audioFiber holds a procedure not yet joined
-bool     g_inAudio;
-bool     g_audioDone;
-void   (*g_threadProc)();
 
-void SwitchToAudio()
-{
-    g_inAudio = true;
-    emscripten_fiber_swap(&g_mainFiber, &g_audioFiber);
-    g_inAudio = false;
-}
-
-void AudioFiber(void*)
-{
-    g_threadProc();
-    g_audioDone = true;
-    for (;;) emscripten_fiber_swap(&g_audioFiber, &g_mainFiber);  // a fiber never returns
-}
+struct WebFibers {
+    static inline void (*entry)();
+    static void Run(void*) { entry(); }
+    static bool Make(void (*e)())
+    {
+        entry = e;
+        emscripten_fiber_init_from_current_context(&g_mainFiber, g_mainAsyncify, sizeof g_mainAsyncify);
+        emscripten_fiber_init(&g_audioFiber, Run, nullptr, g_audioStack, sizeof g_audioStack, g_audioAsyncify,
+                              sizeof g_audioAsyncify);
+        return true;
+    }
+    static void ToAudio() { emscripten_fiber_swap(&g_mainFiber, &g_audioFiber); }
+    static void ToMain() { emscripten_fiber_swap(&g_audioFiber, &g_mainFiber); }
+    static void Free() {}
+};
+using AudioLoop = PolledLoop<WebFibers>;
 
 void Feed()
 {
@@ -82,7 +81,7 @@ void Feed()
 
 void WebAudioPoll()
 {
-    if (g_fiberMade && !g_audioDone && !g_inAudio) SwitchToAudio();
+    AudioLoop::Poll();
     Feed();
 }
 
@@ -143,30 +142,15 @@ bool wave_device_position_bytes(uint32_t* bytes)
 
 bool wave_device_thread_start(void (*proc)())
 {
-    if (g_fiberMade) return false;
-    emscripten_fiber_init_from_current_context(&g_mainFiber, g_mainAsyncify, sizeof g_mainAsyncify);
-    emscripten_fiber_init(&g_audioFiber, AudioFiber, nullptr, g_audioStack, sizeof g_audioStack, g_audioAsyncify,
-                          sizeof g_audioAsyncify);
-    g_threadProc = proc;
-    g_audioDone = false;
-    g_fiberMade = true;
-    return true;
+    return AudioLoop::Start(proc);
 }
 
 void wave_device_thread_join()
 {
-    if (!g_fiberMade) return;
-    while (!g_audioDone) SwitchToAudio();
-    g_fiberMade = false;
+    AudioLoop::Join();
 }
 
 void wave_device_sleep(int32_t ms)
 {
-    if (g_inAudio) {
-        emscripten_fiber_swap(&g_audioFiber, &g_mainFiber);  // the poll is over: back to the frame loop
-    } else if (g_fiberMade && !g_audioDone) {
-        SwitchToAudio();                                    // the main thread waits for the audio thread
-    } else {
-        emscripten_sleep(ms);
-    }
+    if (!AudioLoop::Sleep()) emscripten_sleep(ms);
 }

@@ -3,7 +3,7 @@
 // the slideshow and end card. This is the CPU the show spends per frame apart from the driver.
 #include <benchmark/benchmark.h>
 
-#include "gfx/math.h"
+#include "base/math.h"
 #include "show/camera.h"
 #include "show/main_effect_math.h"
 #include "show/slideshow.h"

@@ -26,15 +26,16 @@ struct ModeCandidate {
     ModeCandidate* next;            // null at the tail
 };
 
-// Makes g_d3d and g_device. When no device can be made it calls AppShutdown, which never returns.
-void InitDirect3D();
+// Makes g_d3d and g_device, full screen on `window` (also the focus window). False when no device
+// can be made; the caller then shuts down, releasing whatever was made.
+bool InitDirect3D(HWND window);
 
 // 0 and *depthKind set when display format `format` takes a D32 (preferred) or D16 depth buffer
 // on g_d3d; -1 and *depthKind untouched otherwise.
 int32_t FindDepthFormat(D3DFORMAT format, uint32_t* depthKind);
 
-// The testable heart of InitDirect3D, on g_d3d and g_window: the candidate list, in the order the
+// The testable heart of InitDirect3D, on g_d3d and the given window: the candidate list, in the order the
 // modes are tried (null when no mode qualifies), and the attempt to create a device from it.
 ModeCandidate* BuildModeCandidates();
 void           FreeModeCandidates(ModeCandidate* list);
-bool           CreateDeviceFromModes();    // true: g_device is set; false: no mode or no device
+bool           CreateDeviceFromModes(HWND window);    // true: g_device is set; false: no mode or no device

@@ -2,9 +2,7 @@
 // device on it. Main thread, once, during start-up.
 #include "gfx/device.h"
 
-#include "shell/app.h"
-#include "shell/app_win32.h"
-#include "shell/heap.h"
+#include "base/heap.h"
 
 IDirect3D8*       g_d3d;
 IDirect3DDevice8* g_device;
@@ -85,7 +83,7 @@ void FreeModeCandidates(ModeCandidate* list)
     }
 }
 
-bool CreateDeviceFromModes()
+bool CreateDeviceFromModes(HWND window)
 {
     ModeCandidate* list = BuildModeCandidates();
     for (ModeCandidate* node = list; node; node = node->next) {
@@ -103,22 +101,21 @@ bool CreateDeviceFromModes()
         pp.Flags                           = 0;
         pp.FullScreen_RefreshRateInHz      = node->refreshRate;  // 0: the default rate (D3DPRESENT_RATE_DEFAULT, not in mingw)
         pp.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
-        if (g_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, g_window, node->behaviourFlags, &pp,
+        if (g_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, node->behaviourFlags, &pp,
                                 &g_device) == D3D_OK) {
             FreeModeCandidates(list);
             return true;
         }
         // A failed attempt may have written the out pointer; the device global stays null until
-        // one succeeds, so AppShutdown never releases a device that was not made.
+        // one succeeds, so the shutdown never releases a device that was not made.
         g_device = nullptr;
     }
     FreeModeCandidates(list);
     return false;
 }
 
-void InitDirect3D()
+bool InitDirect3D(HWND window)
 {
     g_d3d = Direct3DCreate8(120);  // the DirectX 8.0 SDK version
-    if (!g_d3d) AppShutdown();
-    if (!CreateDeviceFromModes()) AppShutdown();
+    return g_d3d && CreateDeviceFromModes(window);
 }

@@ -2,7 +2,7 @@
 // Portable; the layout runs once at start-up, the motion once per frame on the main thread.
 #include "gfx/scroll_layout.h"
 
-#include "shell/heap.h"
+#include "base/heap.h"
 
 static bool IsBreak(uint8_t c)
 {

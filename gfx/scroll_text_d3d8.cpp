@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "assets/assets.h"
+#include "base/frame_clock.h"
 #include "gfx/device.h"
-#include "shell/frame_clock.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "assets/assets.h"
+#include "base/heap.h"
 #include "gfx/dxt1.h"
-#include "shell/heap.h"
 
 IDirect3DTexture8* g_slideTextures[7];
 

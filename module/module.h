@@ -106,7 +106,7 @@ struct PlayerState {
     int32_t     next_row;               // -1 = none
     int32_t     next_order;             // -1 = none
     int32_t     elapsed_ms;             // audio rendered since playback start (renderer)
-    TickCallback   tick_callback;       // player_tick, set by the loader
+    TickCallback   tick_callback;       // player_tick, set by player_load
     SampleProvider sample_provider;     // set by player_load; null in the program
 };
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "assets/assets.h"
-#include "shell/heap.h"
+#include "base/heap.h"
 
 static ModuleIo g_moduleIo;  // all set, or all null
 

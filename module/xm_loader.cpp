@@ -1,11 +1,12 @@
 // module/xm_loader.cpp -- reads a FastTracker 2 XM module through the module stream into the module
-// half of a PlayerState, converting every sample to 16-bit frames; and releases it again.
+// half of a PlayerState, converting every sample to 16-bit frames; and releases it again. It knows
+// nothing of the player or the sound: player_load and player_free build on xm_load and xm_free.
 // Portable; runs on the main thread at start-up (and in xmtool, the tests and the fuzzer).
 //
 // The loader checks before it trusts: every read must deliver all its bytes, and every count that
 // sizes an allocation or an index the player follows is checked against the tables it indexes and
 // the bytes the file actually holds. A file that fails a check is rejected (xm_parse returns false,
-// player_load frees everything); a few harmless inconsistencies are clamped instead (see the
+// xm_load frees everything); a few harmless inconsistencies are clamped instead (see the
 // comments at each check). A file within the format's limits loads exactly as written.
 #include "module/xm_loader.h"
 
@@ -13,10 +14,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "audio/audio.h"
+#include "base/heap.h"
 #include "module/stream.h"
-#include "player/player.h"
-#include "shell/heap.h"
 
 Instrument empty_instrument;
 Sample     empty_sample;
@@ -356,7 +355,6 @@ bool xm_parse(PlayerState* player, ModuleStream* stream)
     if (stream_read(b, 17, stream) != 17 || memcmp(b, "Extended Module: ", 17) != 0) {
         return fail(r, 0, "not an XM module (no \"Extended Module: \" at byte 0)");
     }
-    player->tick_callback = player_tick;
     player->initial_global_volume = 64;
 
     stream_seek(stream, 60, 0);
@@ -410,7 +408,7 @@ bool xm_parse(PlayerState* player, ModuleStream* stream)
     return true;
 }
 
-PlayerState* player_load(const void* name, SampleProvider provider)
+PlayerState* xm_load(const void* name, SampleProvider provider)
 {
     PlayerState* player = static_cast<PlayerState*>(MemCalloc(1, sizeof(PlayerState)));
     ModuleStream* stream = stream_open(name);
@@ -422,17 +420,14 @@ PlayerState* player_load(const void* name, SampleProvider provider)
     const bool ok = xm_parse(player, stream);
     stream_close(stream);
     if (!ok) {
-        player_free(player);
+        xm_free(player);
         return nullptr;
     }
     return player;
 }
 
-bool player_free(PlayerState* player)
+void xm_free(PlayerState* player)
 {
-    if (!player) return false;
-    audio_wait_idle();
-    audio_stop(player);
     // A failed load leaves a partly filled record: tables not yet allocated are null, sample slots
     // not yet reached are null.
     if (player->instruments) {
@@ -456,5 +451,4 @@ bool player_free(PlayerState* player)
         player->patterns = nullptr;
     }
     MemFree(player);
-    return true;
 }

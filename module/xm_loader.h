@@ -1,9 +1,17 @@
-// module/xm_loader.h -- what the XM loader shares beyond player/player.h: the shared empty
-// records the player resolves to, and the reason for the last rejected file (for tools).
+// module/xm_loader.h -- the XM loader: a module read into a new record and released again, the
+// shared empty records the player resolves to, and the reason for the last rejected file (for tools).
 #pragma once
 #include <cstdint>
 
 #include "module/module.h"
+
+struct ModuleStream;
+
+// A new record with the module the stream `name` opens read into it (the playback half left at 0),
+// or null with nothing allocated. player_load (player/player.h) makes it playable.
+PlayerState* xm_load(const void* name, SampleProvider provider);
+bool         xm_parse(PlayerState* player, ModuleStream* stream);  // into a zero-filled record
+void         xm_free(PlayerState* player);  // the module's tables, then the record (not null)
 
 // Zero-filled, shared by everything without a real one: an instrument number beyond
 // instrument_count, a keymap entry of 16 or more, a sample slot beyond sample_count. Never freed.

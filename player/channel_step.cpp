@@ -1,10 +1,10 @@
 // player/channel_step.cpp -- one channel at a row tick and at the following ticks: instrument and
 // sample resolution, note periods, instrument reset, envelopes, fadeout and auto-vibrato.
 // Portable; runs inside player_tick.
-#include "audio/voice.h"
-#include "gfx/math.h"
+#include "base/math.h"
 #include "player/channel.h"
 #include "player/step.h"
+#include "player/voice.h"
 
 static bool is_tone_portamento(uint8_t effect)
 {

@@ -2,11 +2,11 @@
 // Portable; runs on whichever thread renders audio slices (the main thread during the pre-fill).
 #include "player/player.h"
 
-#include "audio/audio.h"
-#include "audio/voice.h"
-#include "gfx/math.h"
+#include "base/math.h"
+#include "module/xm_loader.h"
 #include "player/channel.h"
 #include "player/step.h"
+#include "player/voice.h"
 
 ChannelState g_channels[CHANNEL_COUNT];
 
@@ -34,6 +34,13 @@ static int32_t channels_played(const PlayerState* player)
     int32_t n = player->channel_count;
     if (n < 0) return 0;
     return n > CHANNEL_COUNT ? CHANNEL_COUNT : n;
+}
+
+PlayerState* player_load(const void* name, SampleProvider provider)
+{
+    PlayerState* player = xm_load(name, provider);
+    if (player) player->tick_callback = player_tick;
+    return player;
 }
 
 void player_set_bpm(PlayerState* player, int32_t bpm)

@@ -1,14 +1,11 @@
-// player/player.h -- the module player: load, free, and the tick that drives the voices.
+// player/player.h -- the module player: load, and the tick that drives the voices. (player_free
+// stops the sound before it releases the module, so the sound's interface holds it: audio/audio.h.)
 #pragma once
 #include <cstdint>
 
 #include "module/module.h"
 
-struct ModuleStream;
-
-PlayerState* player_load(const void* name, SampleProvider provider);  // null on failure
-bool         player_free(PlayerState* player);                         // false for null
-bool         xm_parse(PlayerState* player, ModuleStream* stream);
+PlayerState* player_load(const void* name, SampleProvider provider);  // xm_load with player_tick set; null on failure
 
 void player_set_bpm(PlayerState* player, int32_t bpm);  // bpm and samples_per_tick
 void player_tick(PlayerState* player);                  // one tick; only through tick_callback

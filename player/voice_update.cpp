@@ -1,11 +1,25 @@
 // player/voice_update.cpp -- turns a channel's period, volume, panning and envelopes into the
 // fields of its voice that the mixer reads, and hands a sounding note over to the twin voice.
-// Portable; runs inside player_tick, at every tick for every channel.
-#include "audio/audio.h"
-#include "audio/voice.h"
-#include "gfx/math.h"
+// Portable; runs inside player_tick, at every tick for every channel. Holds the voice table.
+#include "player/voice.h"
+
+#include <cstring>
+
+#include "base/math.h"
 #include "player/channel.h"
 #include "player/step.h"
+
+Voice   g_voices[VOICE_COUNT];      // the mixer visits slots 0..63; the player binds channels to them
+int32_t g_output_rate;              // Hz
+
+void voices_reset()
+{
+    memset(g_voices, 0, sizeof g_voices);
+    for (int32_t i = 0; i < VOICE_COUNT; i++) {
+        g_voices[i].index = i;
+        g_voices[i].step = 1;
+    }
+}
 
 // 255 / 2^35: volume 64 x envelope 64 x fadeout 65536 x global 64 = 2^34 becomes 127.5 -> 128.
 static const float kVolumeScale = 255.0f / 34359738368.0f;

@@ -1,12 +1,11 @@
-// shell/app.h -- the process: entry, frame driver and the one exit path, and the state the shell
-// shares with the show. Portable declarations; the bodies are in app_win32.cpp (and app.cpp).
+// shell/app.h -- the process: entry, frame driver and the one exit path. The state it hands the
+// show (g_active, g_player) is declared by the show (show/show.h). Portable declarations; the
+// bodies are in app_win32.cpp (and app.cpp).
 #pragma once
 #include <cstdint>
 
-struct PlayerState;
+#include "show/show.h"
 
-extern int32_t      g_active;           // wParam of the last WM_ACTIVATE; cleared by Escape, close, destroy, quit
-extern PlayerState* g_player;           // null until the module has loaded
 extern uint32_t     g_framesPresented;  // frames RenderFrame has presented since start (tests measure the rate)
 
 [[noreturn]] void AppMain();            // start-up, main loop, shutdown; never returns

@@ -6,11 +6,11 @@
 #include <objbase.h>
 
 #include "audio/audio.h"
+#include "base/frame_clock.h"
 #include "gfx/device.h"
 #include "module/stream.h"
 #include "player/player.h"
 #include "shell/app.h"
-#include "shell/frame_clock.h"
 #include "show/show.h"
 
 HINSTANCE g_instance;
@@ -112,7 +112,7 @@ void AppMain()
     UpdateWindow(g_window);
     CoInitialize(nullptr);
 
-    InitDirect3D();  // no device: it has called AppShutdown itself
+    if (!InitDirect3D(g_window)) AppShutdown();
     ShowInit();      // the title card plays here, in silence, then the show's resources are built
 
     // Sound: the callbacks must be in place before audio_open, which refuses to open without them.

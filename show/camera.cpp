@@ -2,7 +2,7 @@
 // Portable; runs on the main thread inside the main effect's frame.
 #include "show/camera.h"
 
-#include "gfx/math.h"
+#include "base/math.h"
 
 Matrix4 g_cameraBasis = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
 

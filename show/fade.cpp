@@ -2,11 +2,13 @@
 // One opacity serves both fades: the closing fade rises from wherever the opening left it.
 #include "show/fade.h"
 
-#include "gfx/math.h"
+#include "base/frame_clock.h"
+#include "base/math.h"
 #include "module/module.h"
-#include "shell/app.h"
-#include "shell/frame_clock.h"
 #include "show/show.h"
+
+int32_t      g_active;
+PlayerState* g_player;
 
 float      g_fadeLevel = 1.0f;
 int32_t    g_openingDone;

@@ -5,9 +5,9 @@
 #include <d3d8.h>
 
 #include "assets/assets.h"
+#include "base/frame_clock.h"
 #include "gfx/device.h"
 #include "gfx/textures.h"
-#include "shell/frame_clock.h"
 #include "show/main_effect.h"
 
 static_assert(sizeof(Matrix4) == sizeof(D3DMATRIX), "Matrix4 has D3DMATRIX's layout");

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "gfx/math.h"
+#include "base/math.h"
 
 const uint32_t g_rainbow[kRainbowColours] = {
     0xFF0000, 0xFF3000, 0xFF7F00, 0xFFBF00, 0xFFFF00, 0xBFFF00, 0x7FFF00, 0x3FFF00,

@@ -4,6 +4,12 @@
 #pragma once
 #include <cstdint>
 
+struct PlayerState;
+
+// What the application hands the show (defined in fade.cpp, so they build everywhere):
+extern int32_t      g_active;   // wParam of the last WM_ACTIVATE; cleared by Escape, close, destroy, quit
+extern PlayerState* g_player;   // null until the module has loaded
+
 void ShowInit();            // stage-0 filters, lighting off, the title card, then every effect's resources
 void ShowFrame();           // one frame of the composition; between BeginScene and EndScene
 void ShowRelease();         // releases what ShowInit made, in mirror order; safe after a partial init

@@ -2,11 +2,10 @@
 // and the fade overlay. Direct3D, main thread.
 #include "show/show.h"
 
+#include "base/heap.h"
 #include "gfx/device.h"
 #include "gfx/scroll_text.h"
 #include "gfx/textures.h"
-#include "shell/app.h"
-#include "shell/heap.h"
 #include "show/fade.h"
 #include "show/main_effect.h"
 #include "show/slideshow.h"

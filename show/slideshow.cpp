@@ -2,7 +2,7 @@
 // Portable; runs on the main thread inside the show's frame.
 #include "show/slideshow.h"
 
-#include "gfx/math.h"
+#include "base/math.h"
 
 const SlideshowState g_slideshowStart = {2.0f, 1, 0};
 

@@ -5,9 +5,9 @@
 
 #include <cstring>
 
+#include "base/frame_clock.h"
 #include "gfx/device.h"
 #include "gfx/textures.h"
-#include "shell/frame_clock.h"
 #include "show/slideshow.h"
 
 SlideshowState g_slideshow = g_slideshowStart;

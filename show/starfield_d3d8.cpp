@@ -4,9 +4,9 @@
 #include <d3d8.h>
 
 #include "assets/assets.h"
+#include "base/frame_clock.h"
 #include "gfx/device.h"
 #include "gfx/textures.h"
-#include "shell/frame_clock.h"
 #include "show/starfield.h"
 
 Star g_stars[kStars];

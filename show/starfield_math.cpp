@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "gfx/math.h"
+#include "base/math.h"
 
 void BuildStarTable(Star out[kStars])
 {

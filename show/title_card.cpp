@@ -2,7 +2,7 @@
 // Portable; runs on the main thread inside the title card's own loop.
 #include "show/title_card.h"
 
-#include "gfx/math.h"
+#include "base/math.h"
 
 // 2.5 texture widths over 640 pixels and 1.875 texture heights over 480: one texel per pixel.
 const QuadVertex g_titleQuadTemplate[4] = {

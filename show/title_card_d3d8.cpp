@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "assets/assets.h"
+#include "base/frame_clock.h"
 #include "gfx/device.h"
 #include "gfx/textures.h"
-#include "shell/frame_clock.h"
 #include "show/title_card.h"
 
 namespace {

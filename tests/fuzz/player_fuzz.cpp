@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "audio/audio.h"
-#include "audio/voice.h"
+#include "base/heap.h"
 #include "module/stream.h"
 #include "module/xm_loader.h"
 #include "player/channel.h"
 #include "player/player.h"
-#include "shell/heap.h"
+#include "player/voice.h"
 #include "tests/fuzz/fuzz_check.h"
 
 // The module's own samples, sorted: a voice must play one of them.

@@ -12,8 +12,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/heap.h"
 #include "gfx/scroll_layout.h"
-#include "shell/heap.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {

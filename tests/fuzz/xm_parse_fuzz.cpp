@@ -1,14 +1,14 @@
 // tests/fuzz/xm_parse_fuzz.cpp -- libFuzzer target: any bytes through xm_parse over a memory stream.
 // Built by the native-asan preset (ASan + UBSan). Besides the sanitizers' checks it demands that
-// every heap block comes back after player_free, and that a module that loads keeps every index the
+// every heap block comes back after xm_free, and that a module that loads keeps every index the
 // player follows inside the tables it indexes (it touches every frame a voice may read).
 #include <cstdint>
 #include <cstdlib>
 
+#include "base/heap.h"
 #include "module/stream.h"
 #include "module/xm_loader.h"
 #include "player/player.h"
-#include "shell/heap.h"
 #include "tests/fuzz/fuzz_check.h"
 
 static volatile int32_t g_sink;
@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     stream_close(stream);
     if (ok) check_module(player);
     check(ok == (xm_last_error()[0] == 0));  // a rejection always says why
-    player_free(player);
+    xm_free(player);
     check(MemLiveBlocks() == before);
     return 0;
 }

@@ -5,7 +5,7 @@ from concurrent.futures import ThreadPoolExecutor
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 HERE, WORK = os.path.join(ROOT, 'tests', 'mutation'), os.path.join(ROOT, 'build', 'mutation')
-FOLDERS = ['module', 'player', 'audio', 'gfx', 'show', 'shell']
+FOLDERS = ['module', 'player', 'audio', 'gfx', 'show', 'base', 'shell']
 STOP, LIVE, LIVE_LOCK = threading.Event(), set(), threading.Lock()
 SANITIZE = True  # --plain turns the sanitizers off
 # Operators are only taken with a space on each side, which leaves out templates, pointers and
@@ -45,7 +45,7 @@ def stop_all():
 def portable_files():
     found = [os.path.relpath(f, ROOT) for d in FOLDERS[:5] for f in sorted(glob.glob(os.path.join(ROOT, d, '*.cpp')))]
     # audio/mixer_local.h holds the mixer's voice-by-voice work, which mixer.cpp builds.
-    return [f for f in found if not re.search(r'_(win32|d3d8|host|web)\.cpp$', f)] + ['audio/mixer_local.h', 'shell/frame_clock.cpp']
+    return [f for f in found if not re.search(r'_(win32|d3d8|host|web)\.cpp$', f)] + ['audio/mixer_local.h', 'base/math.cpp', 'base/frame_clock.cpp']
 
 
 MEMORY_BOUND = 4 << 30  # bytes resident in one test run; the tests themselves need a small part of it

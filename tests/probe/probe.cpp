@@ -38,9 +38,10 @@
 #include <cstdint>
 
 #include "audio/audio_local.h"
-#include "shell/heap.h"
+#include "base/heap.h"
+#include "tools/capture/exit_report.h"
 
-extern int32_t g_output_rate;  // audio/output.cpp
+extern int32_t g_output_rate;  // player/voice_update.cpp
 
 // The wrapped functions, by their C++ names (bool wave_device_position_bytes(uint32_t*), ...).
 extern "C" {
@@ -308,23 +309,9 @@ static void WriteReport(UINT exitCode)
     CloseHandle(file);
 }
 
-// The program's calls to ExitProcess load their target from the import slot __imp_ExitProcess
-// (__imp__ExitProcess@4 on i686), which --wrap replaces with qe_probe_exit_slot. The asm labels are
-// the exact symbols: the linker wraps the name without i686's leading underscore and puts that
-// underscore back in front of __wrap_ and __real_.
-#if defined(__x86_64__)
-#define QE_WRAPPED_EXIT(prefix) prefix "__imp_ExitProcess"
-#else
-#define QE_WRAPPED_EXIT(prefix) "_" prefix "_imp__ExitProcess@4"
-#endif
-typedef VOID(WINAPI* ExitProcessFn)(UINT);
-extern "C" ExitProcessFn const qe_probe_real_exit __asm__(QE_WRAPPED_EXIT("__real_"));
-
-static VOID WINAPI ProbeExitProcess(UINT code)
+// The program's calls to ExitProcess come here first (tools/capture/exit_report.h).
+void ExitReport(UINT code)
 {
     static LONG s_reported;  // a second caller (another thread ending the process) writes nothing
     if (InterlockedExchange(&s_reported, 1) == 0) WriteReport(code);
-    qe_probe_real_exit(code);
 }
-
-extern "C" ExitProcessFn const qe_probe_exit_slot __asm__(QE_WRAPPED_EXIT("__wrap_")) = ProbeExitProcess;

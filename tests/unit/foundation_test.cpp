@@ -6,9 +6,9 @@
 #include <random>
 #include <sstream>
 
-#include "gfx/math.h"
-#include "shell/frame_clock.h"
-#include "shell/heap.h"
+#include "base/frame_clock.h"
+#include "base/heap.h"
+#include "base/math.h"
 
 TEST(FrameClock, SixteenSixteenWithCarryOver)
 {

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "audio/mixer.h"
-#include "audio/voice.h"
+#include "base/heap.h"
 #include "module/module.h"
-#include "shell/heap.h"
+#include "player/voice.h"
 #include "tools/xmtool/xmtool.h"
 
 namespace {

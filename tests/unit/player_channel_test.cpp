@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "audio/voice.h"
 #include "player/channel.h"
 #include "player/player.h"
 #include "player/step.h"
+#include "player/voice.h"
 #include "support/test_module.h"
 
 namespace {

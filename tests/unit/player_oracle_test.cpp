@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "audio/audio.h"
 #include "module/stream.h"
 #include "player/player.h"
 #include "support/test_module.h"

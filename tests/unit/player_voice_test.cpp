@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "audio/audio.h"
-#include "audio/voice.h"
 #include "player/channel.h"
 #include "player/player.h"
 #include "player/step.h"
+#include "player/voice.h"
 #include "support/test_module.h"
 
 namespace {

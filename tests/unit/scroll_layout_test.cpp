@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/heap.h"
 #include "gfx/scroll_layout.h"
-#include "shell/heap.h"
 
 namespace {
 

@@ -5,9 +5,8 @@
 #include <tuple>
 #include <utility>
 
+#include "base/frame_clock.h"
 #include "module/module.h"
-#include "shell/app.h"
-#include "shell/frame_clock.h"
 #include "show/fade.h"
 #include "show/show.h"
 #include "show/show_host.h"

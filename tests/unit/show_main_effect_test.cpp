@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "gfx/math.h"
+#include "base/math.h"
 #include "show/camera.h"
 #include "show/main_effect_math.h"
 

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "gfx/math.h"
+#include "base/math.h"
 #include "show/main_effect_math.h"
 #include "show/starfield_math.h"
 

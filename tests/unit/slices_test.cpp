@@ -12,13 +12,13 @@
 #include "audio/audio.h"
 #include "audio/audio_local.h"
 #include "audio/mixer.h"
-#include "audio/voice.h"
 #include "audio/wave_device.h"
 #include "audio/wave_device_host.h"
+#include "base/heap.h"
 #include "module/module.h"
 #include "module/stream.h"
 #include "player/channel.h"
-#include "shell/heap.h"
+#include "player/voice.h"
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include "module/stream.h"
 #include "player/player.h"
 #include "support/files.h"
+#include "support/song_digest.h"
 #include "support/xm_writer.h"
 
 namespace {
@@ -425,15 +426,12 @@ TEST(SoundOracle, EmbeddedModuleSoundsAsBothOraclesDo)
 
 // The show's music as its listener hears it, pinned to the last sample: the render that the test
 // above holds against both oracles, and that the end-to-end sound test finds in the program's own
-// output. A change to any sample of it changes what is heard; a deliberate one updates the digest
-// in a commit of its own that says why. The song once through is 6,209,280 frames at 44,100 Hz,
-// what `xmtool render -o -` writes (the same bytes from every build, gcc or clang, 32 or 64-bit);
-// the digest is FNV-1a, 64-bit, over those little-endian bytes.
+// output. A change to any sample of it changes what is heard (support/song_digest.h; the same
+// bytes from every build, gcc or clang, 32 or 64-bit).
 TEST(SoundOracle, EmbeddedModuleRenderIsPinned)
 {
-    Pcm pcm = RenderOurs(MusicImage(), 6209280);
-    uint64_t digest = 0xcbf29ce484222325u;
-    for (int16_t s : pcm)
-        for (int shift : {0, 8}) digest = (digest ^ (static_cast<uint16_t>(s) >> shift & 0xFF)) * 0x100000001b3u;
-    EXPECT_EQ(digest, 0x4f64ffdd185c33d8u);
+    Pcm pcm = RenderOurs(MusicImage(), kSongFrames);
+    uint64_t digest = kDigestStart;
+    for (int16_t s : pcm) digest = DigestSample(digest, s);
+    EXPECT_EQ(digest, kSongDigest);
 }

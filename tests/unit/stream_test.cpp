@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "assets/assets.h"
+#include "base/heap.h"
 #include "module/stream.h"
-#include "shell/heap.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "audio/audio.h"
+#include "base/heap.h"
 #include "module/stream.h"
 #include "module/xm_loader.h"
 #include "player/player.h"
-#include "shell/heap.h"
 #include "support/xm_modules.h"
 
 namespace {

@@ -1,13 +1,14 @@
 // tests/web/render_test.cpp -- the WebAssembly build's sound, the whole song: the embedded module
 // rendered through the program's own slices (SIMD mixer, C-library math) must give the bytes the
-// native builds give, pinned by the digest of tests/unit/sound_oracle_test.cpp
-// (EmbeddedModuleRenderIsPinned). Built by the web preset; ctest runs it with node.
+// native builds give, pinned by tests/unit/support/song_digest.h. Built by the web preset; ctest
+// runs it with node.
 #include <cstdint>
 #include <cstdio>
 
 #include "audio/audio.h"
 #include "module/stream.h"
 #include "player/player.h"
+#include "tests/unit/support/song_digest.h"
 
 int main()
 {
@@ -17,20 +18,17 @@ int main()
         std::printf("FAIL: the embedded module does not load\n");
         return 1;
     }
-    const int64_t song = 6209280;  // frames once through
-    uint64_t digest = 0xcbf29ce484222325u;  // FNV-1a, 64-bit, over the little-endian samples
-    for (int64_t done = 0; done < song;) {
+    uint64_t digest = kDigestStart;
+    for (int64_t done = 0; done < kSongFrames;) {
         int32_t n = 0;
         const int16_t* block = audio_render_next(&n);
-        for (int32_t i = 0; i < 2 * n && done + i / 2 < song; i++)
-            for (int shift = 0; shift < 16; shift += 8)
-                digest = (digest ^ (static_cast<uint16_t>(block[i]) >> shift & 0xFF)) * 0x100000001b3u;
+        for (int32_t i = 0; i < 2 * n && done + i / 2 < kSongFrames; i++) digest = DigestSample(digest, block[i]);
         done += n;
     }
     audio_render_end();
     player_free(p);
-    const bool same = digest == 0x4f64ffdd185c33d8u;
-    std::printf("%s: %lld frames, digest %016llx\n", same ? "ok" : "FAIL", static_cast<long long>(song),
+    const bool same = digest == kSongDigest;
+    std::printf("%s: %lld frames, digest %016llx\n", same ? "ok" : "FAIL", static_cast<long long>(kSongFrames),
                 static_cast<unsigned long long>(digest));
     return same ? 0 : 1;
 }

@@ -10,11 +10,11 @@
 
 #include "audio/audio.h"
 #include "audio/audio_local.h"
-#include "audio/voice.h"
 #include "audio/wave_device.h"
+#include "base/heap.h"
 #include "module/module.h"
 #include "module/stream.h"
-#include "shell/heap.h"
+#include "player/voice.h"
 #include "support/test_device.h"
 
 namespace {

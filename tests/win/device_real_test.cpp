@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/frame_clock.h"
 #include "gfx/device.h"
 #include "shell/app.h"
 #include "shell/app_win32.h"
-#include "shell/frame_clock.h"
 #include "show/fade.h"
-#include "support/test_device.h"
 #include "show/show.h"
+#include "support/test_device.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ TEST(RealDevice, ChoosesAFullScreenModeAndRunsTheFades)
     ASSERT_NE(g_window, nullptr);
     g_d3d = Direct3DCreate8(120);
     ASSERT_NE(g_d3d, nullptr);
-    ASSERT_TRUE(CreateDeviceFromModes()) << "the display needs a 640x480 mode";
+    ASSERT_TRUE(CreateDeviceFromModes(g_window)) << "the display needs a 640x480 mode";
 
     // At 640x480x24 Wine offers formats 22 and 23 with a 16-bit depth buffer only: the lower
     // format number wins.

@@ -5,13 +5,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/heap.h"
 #include "gfx/device.h"
-#include "shell/app_win32.h"
-#include "shell/heap.h"
 #include "support/fake_d3d8.h"
 
 namespace {
 
+HWND const              kWindow = reinterpret_cast<HWND>(uintptr_t{ 0x1234 });       // the focus window
 IDirect3DDevice8* const kDevice = reinterpret_cast<IDirect3DDevice8*>(uintptr_t{ 0xD3D8 });  // never called
 
 struct Tried {
@@ -30,7 +30,6 @@ protected:
         fake.deviceToReturn = kDevice;
         g_d3d = &fake;
         g_device = nullptr;
-        g_window = reinterpret_cast<HWND>(uintptr_t{ 0x1234 });
         liveBefore = MemLiveBlocks();
     }
     void TearDown() override
@@ -39,14 +38,13 @@ protected:
         EXPECT_EQ(fake.badArguments, 0);
         g_d3d = nullptr;
         g_device = nullptr;
-        g_window = nullptr;
     }
 
     // Every mode is tried (all CreateDevice calls fail); returns the attempts in order.
     std::vector<Tried> Order()
     {
         fake.failingCreates = 1000;
-        EXPECT_FALSE(CreateDeviceFromModes());
+        EXPECT_FALSE(CreateDeviceFromModes(kWindow));
         std::vector<Tried> tried;
         for (auto& c : fake.creates)
             tried.push_back({ c.pp.BackBufferFormat, c.pp.FullScreen_RefreshRateInHz, c.pp.AutoDepthStencilFormat });
@@ -76,7 +74,7 @@ TEST_F(Device, OnlyFullScreen640x480InFormats20To26WithADepthBuffer)
     fake.AddMode(D3DFMT_A8R8G8B8, 60, true, true);          // refused full screen below
     fake.fullscreenFormats = { D3DFMT_R5G6B5, D3DFMT_X8R8G8B8 };
     EXPECT_EQ(BuildModeCandidates(), nullptr);
-    EXPECT_FALSE(CreateDeviceFromModes());
+    EXPECT_FALSE(CreateDeviceFromModes(kWindow));
     EXPECT_TRUE(fake.creates.empty());
     EXPECT_EQ(g_device, nullptr);
     // Size and format are filtered before the adapter is asked anything about the mode.
@@ -86,7 +84,7 @@ TEST_F(Device, OnlyFullScreen640x480InFormats20To26WithADepthBuffer)
 
 TEST_F(Device, NoModesAtAll)
 {
-    EXPECT_FALSE(CreateDeviceFromModes());
+    EXPECT_FALSE(CreateDeviceFromModes(kWindow));
     EXPECT_TRUE(fake.creates.empty());
 }
 
@@ -144,7 +142,7 @@ TEST_F(Device, AFailedCreateMovesOnToTheNextCandidateWithItsOwnSettings)
     fake.AddMode(D3DFMT_R5G6B5, 0, false, true);
     fake.AddMode(D3DFMT_R5G6B5, 75, false, true);
     fake.failingCreates = 1;
-    ASSERT_TRUE(CreateDeviceFromModes());
+    ASSERT_TRUE(CreateDeviceFromModes(kWindow));
     EXPECT_EQ(g_device, kDevice);
     ASSERT_EQ(fake.creates.size(), 2u);
 
@@ -168,7 +166,7 @@ TEST_F(Device, AFailedCreateMovesOnToTheNextCandidateWithItsOwnSettings)
     for (auto& c : fake.creates) {
         EXPECT_EQ(c.adapter, UINT{ D3DADAPTER_DEFAULT });
         EXPECT_EQ(c.type, D3DDEVTYPE_HAL);
-        EXPECT_EQ(c.focus, g_window);
+        EXPECT_EQ(c.focus, kWindow);
         EXPECT_EQ(c.behaviour, DWORD{ D3DCREATE_HARDWARE_VERTEXPROCESSING });
     }
 }
@@ -178,7 +176,7 @@ TEST_F(Device, EveryCreateFailingLeavesNoDevice)
     fake.AddMode(D3DFMT_X8R8G8B8, 60, true, true);
     fake.AddMode(D3DFMT_R5G6B5, 60, true, true);
     fake.failingCreates = 2;
-    EXPECT_FALSE(CreateDeviceFromModes());
+    EXPECT_FALSE(CreateDeviceFromModes(kWindow));
     EXPECT_EQ(fake.creates.size(), 2u);
     EXPECT_EQ(g_device, nullptr);  // not the junk the failing driver wrote
 }

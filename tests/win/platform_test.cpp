@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-#include "shell/frame_clock.h"
-#include "shell/heap.h"
+#include "base/frame_clock.h"
+#include "base/heap.h"
 
 TEST(PlatformWin32, HeapBlocksComeFromTheProcessHeapZeroed)
 {

@@ -9,11 +9,11 @@
 #include <string>
 
 #include "assets/assets.h"
+#include "base/frame_clock.h"
+#include "base/heap.h"
 #include "gfx/scroll_text.h"
-#include "shell/frame_clock.h"
-#include "shell/heap.h"
-#include "support/forward_device.h"
 #include "support/test_device.h"
+#include "tools/capture/forward_device.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <cstring>
 #include <string>
 
+#include "base/frame_clock.h"
+#include "base/math.h"
 #include "gfx/device.h"
-#include "gfx/math.h"
 #include "gfx/textures.h"
-#include "shell/frame_clock.h"
 #include "show/main_effect.h"
 #include "show/slideshow.h"
 #include "show/starfield.h"

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "assets/assets.h"
+#include "base/heap.h"
 #include "gfx/dxt1.h"
 #include "gfx/textures.h"
-#include "shell/heap.h"
 #include "support/recording_device.h"
 #include "support/test_device.h"
 

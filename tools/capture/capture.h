@@ -57,5 +57,8 @@ bool CaptureRecording();
 // One line on standard error, for the script's log.
 void CaptureLog(const char* format, ...);
 
+// Writes all the bytes, however many calls it takes; false when a write fails or writes nothing.
+bool CaptureWrite(HANDLE file, const void* data, DWORD bytes);
+
 // Unix paths (from the scripts) as Wine's Z: paths; anything else unchanged.
 void CaptureWindowsPath(const char* in, char* out, size_t size);

@@ -31,10 +31,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/heap.h"
 #include "shell/app.h"
 #include "shell/app_win32.h"
-#include "shell/heap.h"
 #include "tools/capture/capture.h"
+#include "tools/capture/exit_report.h"
 
 CaptureSettings g_capture = { 60, kCaptureEscape, -1, -1, -1, true };
 int64_t g_capturePresents;
@@ -48,17 +49,6 @@ bool    g_running;     // AppMain has been entered: the exit report is due
 int32_t g_activeSeen;
 
 const char* const kActionNames[] = { "escape", "close", "deactivate" };
-
-void WriteHandle(HANDLE h, const void* data, DWORD bytes)
-{
-    const uint8_t* p = static_cast<const uint8_t*>(data);
-    while (bytes > 0) {
-        DWORD done = 0;
-        if (!WriteFile(h, p, bytes, &done, nullptr) || done == 0) return;
-        p += done;
-        bytes -= done;
-    }
-}
 
 [[noreturn]] void BadSetting(const char* name, const char* value, const char* why)
 {
@@ -106,6 +96,18 @@ int64_t FrameAt(double seconds)
 
 }  // namespace
 
+bool CaptureWrite(HANDLE h, const void* data, DWORD bytes)
+{
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    while (bytes > 0) {
+        DWORD done = 0;
+        if (!WriteFile(h, p, bytes, &done, nullptr) || done == 0) return false;
+        p += done;
+        bytes -= done;
+    }
+    return true;
+}
+
 void CaptureLog(const char* format, ...)
 {
     char line[512];
@@ -116,7 +118,7 @@ void CaptureLog(const char* format, ...)
     if (n < 0) return;
     if (n > static_cast<int>(sizeof line) - 2) n = sizeof line - 2;
     line[n++] = '\n';
-    WriteHandle(GetStdHandle(STD_ERROR_HANDLE), line, static_cast<DWORD>(n));
+    CaptureWrite(GetStdHandle(STD_ERROR_HANDLE), line, static_cast<DWORD>(n));
 }
 
 void CaptureWindowsPath(const char* in, char* out, size_t size)
@@ -142,18 +144,11 @@ bool CaptureVideoOpen(const char* path)
 
 void CaptureVideoWrite(const void* bgr0)
 {
-    const uint8_t* p = static_cast<const uint8_t*>(bgr0);
-    DWORD bytes = 640 * 480 * 4;
-    while (bytes > 0) {
-        DWORD done = 0;
-        if (!WriteFile(g_video, p, bytes, &done, nullptr) || done == 0) {
-            // The reader has gone (the encoder failed or was stopped): nothing more to capture for.
-            CaptureLog("capture: cannot write frame %lld (error %lu)", static_cast<long long>(g_capturePresents),
-                       GetLastError());
-            ExitProcess(4);
-        }
-        p += done;
-        bytes -= done;
+    if (!CaptureWrite(g_video, bgr0, 640 * 480 * 4)) {
+        // The reader has gone (the encoder failed or was stopped): nothing more to capture for.
+        CaptureLog("capture: cannot write frame %lld (error %lu)", static_cast<long long>(g_capturePresents),
+                   GetLastError());
+        ExitProcess(4);
     }
 }
 
@@ -200,25 +195,14 @@ void CaptureAfterPresent()
     if (next % g_capture.fps == 0) CaptureLog("frames %lld", static_cast<long long>(next));
 }
 
-// The program ends only through ExitProcess, whose import slot the linker's --wrap points here
-// (as the probe build does; see tests/probe/probe.cpp): the report goes out just before it.
-#if defined(__x86_64__)
-#define QE_CAPTURE_WRAPPED_EXIT(prefix) prefix "__imp_ExitProcess"
-#else
-#define QE_CAPTURE_WRAPPED_EXIT(prefix) "_" prefix "_imp__ExitProcess@4"
-#endif
-typedef VOID(WINAPI* ExitProcessFn)(UINT);
-extern "C" ExitProcessFn const qe_capture_real_exit __asm__(QE_CAPTURE_WRAPPED_EXIT("__real_"));
-
-static VOID WINAPI CaptureExitProcess(UINT code)
+// The program ends only through ExitProcess (tools/capture/exit_report.h): the report goes out
+// just before it.
+void ExitReport(UINT code)
 {
     if (g_running) CaptureLog("capture: exit code=%u presents=%lld frames=%lld live_blocks=%ld", code,
                static_cast<long long>(g_captureAllPresents), static_cast<long long>(g_capturePresents),
                static_cast<long>(MemLiveBlocks()));
-    qe_capture_real_exit(code);
 }
-
-extern "C" ExitProcessFn const qe_capture_exit_slot __asm__(QE_CAPTURE_WRAPPED_EXIT("__wrap_")) = CaptureExitProcess;
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {

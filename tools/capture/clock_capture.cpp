@@ -4,7 +4,7 @@
 // 1093 sixty-fifths of a millisecond at 60 frames a second) and carries the rest, so N frames after
 // a reset add up to N/F s without drift. A frequency of F alone would not do: the carry would then
 // have nothing to keep.
-#include "shell/frame_clock.h"
+#include "base/frame_clock.h"
 #include "tools/capture/capture.h"
 
 int64_t ClockCounter()

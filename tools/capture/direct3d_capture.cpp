@@ -9,8 +9,8 @@
 
 #include <cstring>
 
-#include "tests/win/support/forward_device.h"
 #include "tools/capture/capture.h"
+#include "tools/capture/forward_device.h"
 
 namespace {
 

@@ -8,13 +8,13 @@
 // output's protocol runs as it does against a real device: the pre-fill, each slice rendered again
 // once the device has left it, the closing fade heard about one ring length after it is made.
 //
-// The audio thread is a fiber of the main thread. It runs once after each Present (one poll: it
-// reads the position, renders the slices the device has left, and its 5 ms sleep switches back),
-// so what it renders never depends on scheduling.
+// The audio thread is a fiber of the main thread, polled once after each Present
+// (audio/polled_loop.h), so what it renders never depends on scheduling.
 #include "audio/wave_device.h"
 
 #include <cstring>
 
+#include "audio/polled_loop.h"
 #include "tools/capture/capture.h"
 
 namespace {
@@ -32,23 +32,11 @@ int64_t  g_startFrames = -1;            // WAV frames before the write: where th
 int64_t  g_startPresents = -1;
 int64_t  g_position;                    // sample frames played since the write
 
-void*    g_mainFiber;
-void*    g_audioFiber;                  // null when no audio thread
-bool     g_inAudio;                     // the audio fiber is the one running
-bool     g_audioDone;                   // its procedure has returned
-void   (*g_threadProc)();
-
 void WriteAll(const void* data, DWORD bytes)
 {
-    const uint8_t* p = static_cast<const uint8_t*>(data);
-    while (bytes > 0) {
-        DWORD done = 0;
-        if (!WriteFile(g_wav, p, bytes, &done, nullptr) || done == 0) {
-            CaptureLog("capture: cannot write the WAV (error %lu)", GetLastError());
-            ExitProcess(3);
-        }
-        p += done;
-        bytes -= done;
+    if (!CaptureWrite(g_wav, data, bytes)) {
+        CaptureLog("capture: cannot write the WAV (error %lu)", GetLastError());
+        ExitProcess(3);
     }
 }
 
@@ -80,19 +68,24 @@ void WriteHeader()
     SetFilePointer(g_wav, 0, nullptr, FILE_END);
 }
 
-void SwitchToAudio()
-{
-    g_inAudio = true;
-    SwitchToFiber(g_audioFiber);
-    g_inAudio = false;
-}
-
-void WINAPI AudioFiber(void*)
-{
-    g_threadProc();
-    g_audioDone = true;
-    for (;;) SwitchToFiber(g_mainFiber);  // a fiber must not return: it would end the thread
-}
+struct WindowsFibers {
+    static inline void* main;
+    static inline void* audio;
+    static inline void (*entry)();
+    static void WINAPI Run(void*) { entry(); }  // never returns: that would end the thread
+    static bool Make(void (*e)())
+    {
+        if (!main) main = ConvertThreadToFiber(nullptr);
+        if (!main) return false;
+        entry = e;
+        audio = CreateFiber(0, Run, nullptr);
+        return audio != nullptr;
+    }
+    static void ToAudio() { SwitchToFiber(audio); }
+    static void ToMain() { SwitchToFiber(main); }
+    static void Free() { DeleteFiber(audio); audio = nullptr; }
+};
+using AudioLoop = PolledLoop<WindowsFibers>;
 
 }  // namespace
 
@@ -134,7 +127,7 @@ void CaptureSoundAdvance()
 
 void CaptureAudioPoll()
 {
-    if (g_audioFiber && !g_audioDone && !g_inAudio) SwitchToAudio();
+    AudioLoop::Poll();
 }
 
 int64_t CaptureMusicFrames()
@@ -212,32 +205,15 @@ bool wave_device_position_bytes(uint32_t* bytes)
 
 bool wave_device_thread_start(void (*proc)())
 {
-    if (g_audioFiber) return false;
-    if (!g_mainFiber) {
-        g_mainFiber = ConvertThreadToFiber(nullptr);
-        if (!g_mainFiber) return false;
-    }
-    g_threadProc = proc;
-    g_audioDone = false;
-    g_audioFiber = CreateFiber(0, AudioFiber, nullptr);
-    return g_audioFiber != nullptr;
+    return AudioLoop::Start(proc);
 }
 
 void wave_device_thread_join()
 {
-    if (!g_audioFiber) return;
-    while (!g_audioDone) SwitchToAudio();
-    DeleteFiber(g_audioFiber);
-    g_audioFiber = nullptr;
+    AudioLoop::Join();
 }
 
 void wave_device_sleep(int32_t ms)
 {
-    if (g_inAudio) {
-        SwitchToFiber(g_mainFiber);  // the poll is over: back to the frame loop
-    } else if (g_audioFiber && !g_audioDone) {
-        SwitchToAudio();             // the main thread waits for the audio thread: let it run
-    } else {
-        Sleep(static_cast<DWORD>(ms));
-    }
+    if (!AudioLoop::Sleep()) Sleep(static_cast<DWORD>(ms));
 }

@@ -2,6 +2,7 @@
 // line (format in README.md). Native only.
 #include <cstdio>
 
+#include "audio/audio.h"
 #include "module/xm_loader.h"
 #include "player/player.h"
 #include "tools/xmtool/xmtool.h"

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "audio/audio.h"
-#include "audio/voice.h"
 #include "player/player.h"
+#include "player/voice.h"
 #include "tools/xmtool/song_clock.h"
 #include "tools/xmtool/xmtool.h"
 

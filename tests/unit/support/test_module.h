@@ -5,9 +5,9 @@
 #include <deque>
 #include <vector>
 
-#include "audio/voice.h"
 #include "module/module.h"
 #include "player/channel.h"
+#include "player/voice.h"
 
 struct TestModule {
     PlayerState                           state{};

@@ -1,5 +1,5 @@
-// shell/heap_win32.cpp -- heap blocks from the process heap.
-#include "shell/heap.h"
+// base/heap_win32.cpp -- heap blocks from the process heap.
+#include "base/heap.h"
 
 #include <windows.h>
 

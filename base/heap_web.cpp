@@ -1,5 +1,5 @@
-// shell/heap_web.cpp -- heap blocks from the WebAssembly heap (the C library's allocator).
-#include "shell/heap.h"
+// base/heap_web.cpp -- heap blocks from the WebAssembly heap (the C library's allocator).
+#include "base/heap.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-// shell/heap.cpp -- zeroed heap blocks with 16-byte zero margins, and a count of live blocks.
+// base/heap.cpp -- zeroed heap blocks with 16-byte zero margins, and a count of live blocks.
 // Portable; called from the main thread and from the audio thread's player code.
-#include "shell/heap.h"
+#include "base/heap.h"
 
 #include <atomic>
 #include <cstring>

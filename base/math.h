@@ -1,4 +1,4 @@
-// gfx/math.h -- the float helpers the whole program shares, and its random numbers.
+// base/math.h -- the float helpers the whole program shares, and its random numbers.
 // Sine, cosine, power and float-to-integer run on the x87 unit with the same instructions and the
 // same 64-bit precision on every x86 build, so the player and the show compute identical numbers on
 // Windows and on the native builds. Portable (x86 and x86-64, GCC and clang); the WebAssembly build

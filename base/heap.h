@@ -1,4 +1,4 @@
-// shell/heap.h -- the only way the program allocates memory.
+// base/heap.h -- the only way the program allocates memory.
 // Every block is zero-filled and carries 16 zero bytes before and after the caller's bytes, so a
 // reader may look up to 16 bytes past either end and see zeros. Portable; the raw blocks come from
 // the platform (heap_win32.cpp: the process heap; heap_host.cpp: the C library).

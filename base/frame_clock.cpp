@@ -1,6 +1,6 @@
-// shell/frame_clock.cpp -- 16.16 frame-time arithmetic with carry-over of the truncated counts.
+// base/frame_clock.cpp -- 16.16 frame-time arithmetic with carry-over of the truncated counts.
 // Portable; main thread only.
-#include "shell/frame_clock.h"
+#include "base/frame_clock.h"
 
 int64_t g_clockFrequency;
 int64_t g_clockLast;

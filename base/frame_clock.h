@@ -1,4 +1,4 @@
-// shell/frame_clock.h -- the frame clock: seconds between frames, from the performance counter,
+// base/frame_clock.h -- the frame clock: seconds between frames, from the performance counter,
 // counted in 1/65536 s so the sum of all frame times never drifts from the counter.
 // The arithmetic is portable; the counter itself comes from the platform.
 #pragma once

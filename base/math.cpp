@@ -1,8 +1,8 @@
-// gfx/math.cpp -- x87 sine, cosine, power and rounding (the C library's on processors without x87);
+// base/math.cpp -- x87 sine, cosine, power and rounding (the C library's on processors without x87);
 // the MT19937 generator.
 // Portable; the float routines keep no state and run on both threads, the generator on the main
 // thread during show initialisation only.
-#include "gfx/math.h"
+#include "base/math.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 

@@ -1,5 +1,5 @@
-// shell/clock_host.cpp -- a nanosecond counter from the monotonic clock, for the native builds.
-#include "shell/frame_clock.h"
+// base/clock_host.cpp -- a nanosecond counter from the monotonic clock, for the native builds.
+#include "base/frame_clock.h"
 
 #include <time.h>
 

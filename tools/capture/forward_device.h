@@ -1,6 +1,7 @@
-// tests/win/support/forward_device.h -- a Direct3D 8 device that passes every call on to another
+// tools/capture/forward_device.h -- a Direct3D 8 device that passes every call on to another
 // device: the base of wrappers that change one answer (say, the device caps) of the real device.
-// The method list follows the MinGW d3d8.h declarations one for one (as d3d8_stubs.h).
+// The capture build's device wraps the real one with it, and the Windows tests their fakes. The
+// method list follows the MinGW d3d8.h declarations one for one (as tests/win/support/d3d8_stubs.h).
 #pragma once
 #include <d3d8.h>
 

@@ -1,5 +1,5 @@
-// shell/clock_win32.cpp -- the performance counter.
-#include "shell/frame_clock.h"
+// base/clock_win32.cpp -- the performance counter.
+#include "base/frame_clock.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-// shell/clock_web.cpp -- the frame clock's counter in the browser: performance.now() in the
+// base/clock_web.cpp -- the frame clock's counter in the browser: performance.now() in the
 // clock's own 16.16 fixed point, so a count is 1/65536 s and a tick's time is the count itself.
-#include "shell/frame_clock.h"
+#include "base/frame_clock.h"
 
 #include <emscripten/emscripten.h>
 

@@ -1,5 +1,5 @@
-// shell/heap_host.cpp -- heap blocks from the C library, for the native builds and tools.
-#include "shell/heap.h"
+// base/heap_host.cpp -- heap blocks from the C library, for the native builds and tools.
+#include "base/heap.h"
 
 #include <cstdlib>
 #include <unistd.h>

@@ -1,6 +1,6 @@
-// audio/voice.h -- the voice table: what the player tells the mixer to play.
-// The player writes a voice at its ticks; the mixer reads and advances it. Both run inside slice
-// rendering, never at once, so there are no locks.
+// player/voice.h -- the voice table: what the player tells the mixer to play, and the one place
+// the two meet. The player writes a voice at its ticks; the mixer (audio/) reads and advances it.
+// Both run inside slice rendering, never at once, so there are no locks.
 #pragma once
 #include <cstdint>
 
@@ -32,7 +32,8 @@ struct Voice {
 };
 
 enum { VOICE_COUNT = 256, MIXED_VOICES = 64 };
-extern Voice g_voices[VOICE_COUNT];  // the mixer visits slots 0..63
+extern Voice   g_voices[VOICE_COUNT];  // the mixer visits slots 0..63
+extern int32_t g_output_rate;          // Hz the voices are mixed at: audio_open sets it (44100)
 
-// Every slot silent, its index its own number, step 1: the table as audio_open leaves it (audio/output.cpp).
+// Every slot silent, its index its own number, step 1: the table as audio_open leaves it.
 void voices_reset();
