@@ -7,10 +7,12 @@ tests/soak/check.py's).
            times in single precision until it reaches 6 s
     capture_check.py pictures DIR FPS MUSIC_FRAME ESCAPE_FRAME
     capture_check.py web DIR RENDER.wav CAPTURE.raw    (the browser page: tests/e2e/web_test.sh)
+    capture_check.py wide FRAME.png WIDTH HEIGHT       (a frame of scripts/capture --size 720p...)
 
 MUSIC_FRAME is the first frame of the show after the title card (the music starts with it) and
 ESCAPE_FRAME the first frame drawn after Escape. Prints one fact a line; exits 1 when a check fails.
 """
+import math
 import struct
 import subprocess
 import sys
@@ -181,8 +183,36 @@ def web(d, render_wav, capture_raw):
     check(compared.returncode == 0, "the sound heard equals the render to a ring after Escape")
 
 
+def wide(path, width, height):
+    """A frame of the show proper from a larger capture: the picture at the full height, centred, on
+    black sides. Each pixel is the mean of the show's pixels it covers, so the colour lines' rows are
+    those whose span meets 59..60 or 420..421 scaled: partly lit at a fractional edge, never more."""
+    size = subprocess.run(["identify", "-format", "%w x %h", path], check=True, capture_output=True, text=True).stdout
+    check(size == "%d x %d" % (width, height), "the frame is %s (want %d x %d)" % (size, width, height))
+    if size != "%d x %d" % (width, height):
+        return
+    img, scale = load(path), height / H
+    x0 = (width - W * height // H) // 2
+    x1 = width - x0
+
+    def lit(y, a, b, level):  # the fraction of pixels in row y, x a..b, with a channel above level
+        row = img[3 * (y * width + a):3 * (y * width + b)]
+        return sum(1 for i in range(0, len(row), 3) if max(row[i:i + 3]) > level) / (b - a)
+
+    # The encoder's deblocking may touch the three columns beside the picture's edge.
+    sides = max(max(img[3 * (y * width):3 * (y * width + x0 - 4)] + img[3 * (y * width + x1 + 4):3 * (y + 1) * width])
+                for y in range(height))
+    check(sides <= 4, "black beside x %d..%d (brightest %d)" % (x0, x1, sides))
+    want = [y for top in (59, 420) for y in range(math.floor(top * scale), math.ceil((top + 1) * scale))]
+    rows = [y for y in range(height) if lit(y, x0 + 4, x1 - 4, 16) >= 0.98]
+    check(rows == want, "the colour lines across rows %s (want %s)" % (rows, want))
+
+
 def main():
     what = sys.argv[1]
+    if what == "wide":
+        wide(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]))
+        return 1 if failed else 0
     if what == "web":
         web(*sys.argv[2:5])
         return 1 if failed else 0

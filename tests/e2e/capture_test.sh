@@ -3,7 +3,8 @@
 # two runs give the same WAV and the same frames byte for byte; the frames presented, the heap and
 # the WAV (silent through the title card, then `xmtool render` sample for sample until a ring after
 # Escape, then the closing fade into silence) are what the soak's check derives; the frames show the title card, the composition, the end card,
-# and the text rising 6.4 pixels a second. Then scripts/capture encodes two seconds.
+# and the text rising 6.4 pixels a second. Then scripts/capture encodes three seconds, and 13 s at 720p
+# for a frame of the show proper at that size.
 . "$(dirname "$0")/lib.sh"
 here=$(dirname "$0")
 
@@ -72,5 +73,18 @@ if e2e_begin capture; then
         "not 90 frames of H.264 yuv420p at 30 a second and AAC sound, both from 0"
     e2e_check '[ "$(stat -c %s "$E2E_OUT/short.wav" 2>/dev/null)" = $((44 + 3 * 44100 * 4)) ]' "short.wav is not 3 s long"
     e2e_check '[ -s "$E2E_OUT/poster.png" ]' "no poster frame"
+
+    # --size 720p, at 10 frames a second: a frame 6.5 s into the show proper is 1280 x 720, black
+    # beside the picture, with the colour lines on the rows the scaling gives them.
+    "$e2e_root/scripts/capture" --size 720p --fps 10 --escape-at 30 --seconds-max 13 -o "$E2E_OUT/720p/show.mp4" \
+        >"$E2E_OUT/720p.txt" 2>&1
+    rc=$?
+    e2e_check '[ $rc = 0 ]' "scripts/capture --size 720p failed: $(tail -n 1 "$E2E_OUT/720p.txt")"
+    ffmpeg -hide_banner -loglevel error -nostdin -y -ss 12.5 -i "$E2E_OUT/720p/show.mp4" -frames:v 1 \
+        "$E2E_OUT/720p/frame.png" 2>>"$E2E_OUT/720p.txt"
+    python3 "$here/capture_check.py" wide "$E2E_OUT/720p/frame.png" 1280 720 >"$E2E_OUT/wide.txt" 2>&1
+    rc=$?
+    e2e_check '[ $rc = 0 ]' "the 720p frame (see wide.txt)"
+    sed 's/^/    /' "$E2E_OUT/wide.txt"
 fi
 e2e_end
