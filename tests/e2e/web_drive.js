@@ -36,7 +36,12 @@ const WANT = [
     page.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warning') errors.push(m.type() + ': ' + m.text()); });
     page.on('pageerror', (e) => errors.push('page error: ' + e.message));
     const until = (f, arg) => page.waitForFunction(f, { timeout: Number(process.env.QE_WEB_LIMIT || LIMIT), polling: 50 }, arg);
-    await page.goto('file://' + path.resolve(page_path) + '?probe');
+    // A copy of the page with the test's watcher before the page's own script (the last one).
+    const html = fs.readFileSync(page_path, 'utf8'), at = html.lastIndexOf('<script>');
+    const watched = path.join(out, 'page.html');
+    fs.writeFileSync(watched, html.slice(0, at) + '<script>\n' +
+                     fs.readFileSync(path.join(__dirname, 'web_hook.js'), 'utf8') + '</script>\n' + html.slice(at));
+    await page.goto('file://' + path.resolve(watched));
     await until(() => window.qeProbe && window.qeProbe.startDrawn === 1);
     const startScreen = async (name) => {
       const [shown, png] = await page.evaluate(() => {

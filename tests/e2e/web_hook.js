@@ -1,0 +1,69 @@
+// tests/e2e/web_hook.js -- the test's watcher of the page, in no page people open: the drivers write
+// a copy of the page with this script before the page's own (after the program's module). It wraps
+// the module factory, and through each instance the run object the page hands the program (`qe`):
+// every slice handed to the worklet, the times of the run's milestones, the main loop's busy time,
+// and pictures of the canvas taken in the frame that drew them, in window.qeProbe.
+'use strict';
+(function () {
+  const p = window.qeProbe = { chunks: [], runs: 0, frames: 0, busy: 0, gesture: 0, firstFrame: 0, music: 0,
+                               escape: 0, escapeFrames: 0, polled: 0, ended: 0, endedAt: 0, startDrawn: 0,
+                               want: [], shots: [], shotMs: 0, noS3tc: false };
+  const screen = () => document.getElementById('screen');
+
+  function shoot(now) {
+    const bases = { title: p.firstFrame, music: p.music, escape: p.escape };
+    p.want = p.want.filter((w) => {
+      const base = bases[w.base];
+      if (!base || now < base + w.at * 1000) return true;
+      const t0 = performance.now(), gl = screen().getContext('webgl2'), rows = new Uint8Array(640 * 480 * 4);
+      gl.readPixels(0, 0, 640, 480, gl.RGBA, gl.UNSIGNED_BYTE, rows);  // bottom row first
+      const copy = document.createElement('canvas');
+      copy.width = 640; copy.height = 480;
+      const c = copy.getContext('2d'), image = c.createImageData(640, 480);
+      for (let y = 0; y < 480; y++) image.data.set(rows.subarray((479 - y) * 2560, (480 - y) * 2560), y * 2560);
+      c.putImageData(image, 0, 0);
+      p.shots.push({ name: w.name, at: now - base, png: copy.toDataURL('image/png') });
+      p.shotMs += performance.now() - t0;  // not the show's: left out of its figures
+      return false;
+    });
+  }
+
+  // The page hands each run's object to the instance as `qe`, inside the gesture that starts it.
+  function watchRun(run) {
+    p.runs++; p.gesture = performance.now(); p.frames = 0; p.chunks = [];
+    p.firstFrame = p.music = p.escape = 0;
+    if (p.noS3tc) {  // as in a browser without S3TC: the show decodes its DXT1 slides itself
+      const gl = screen().getContext('webgl2'), get = gl.getExtension.bind(gl);
+      gl.getExtension = (name) => (/s3tc/i.test(name) ? null : get(name));
+    }
+    const audio = run.audio;
+    if (!audio.watched) {  // one device for every run
+      audio.watched = true;
+      const start = audio.start, send = audio.send;
+      audio.start = function () { start.call(this); p.music = performance.now(); };
+      audio.send = function (view) { p.chunks.push(new Int16Array(view).slice()); send.call(this, view); };
+    }
+    const push = run.events.push;
+    run.events.push = function (e) {
+      if (e === WEB_EVENT_ESCAPE && !p.escape) { p.escape = performance.now(); p.escapeFrames = p.polled; }
+      return push.call(this, e);
+    };
+    run.frame = (busy) => {
+      const now = performance.now();
+      if (p.frames++ === 0) p.firstFrame = now; else p.busy += busy;
+      p.polled = audio.played();  // where the audio loop found the worklet in this frame's poll
+      shoot(now);
+    };
+    const ended = run.ended;
+    run.ended = function () { p.ended++; p.endedAt = performance.now(); ended.call(this); };
+  }
+
+  const factory = QuietembersModule;
+  QuietembersModule = (options) => factory(options).then((m) => {
+    let run = null;
+    Object.defineProperty(m, 'qe', { get: () => run, set: (r) => { run = r; if (r) watchRun(r); }, configurable: true });
+    const title = m._web_title_image;  // the start screen is drawn from it
+    m._web_title_image = function () { setTimeout(() => p.startDrawn++, 0); return title.apply(this, arguments); };
+    return m;
+  });
+})();
