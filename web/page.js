@@ -50,8 +50,12 @@
     c.fillText('Click, tap or press a key to start', 320, 400);
   }
 
+  // The show's sound is a recording played back, never an instrument: 'playback' asks for the
+  // deepest output buffer the browser offers, which a busy machine needs (the worklet holds 1.5 s).
+  // On iOS the 'playback' session plays with the silent switch on, as music does.
   function makeAudio() {
-    const context = new AudioContext({ sampleRate: 44100 });
+    if (navigator.audioSession) { try { navigator.audioSession.type = 'playback'; } catch (e) { /* kept as it was */ } }
+    const context = new AudioContext({ sampleRate: 44100, latencyHint: 'playback' });
     const a = { context: context, node: null, run: 0, frames: 0 };
     a.ready = context.audioWorklet.addModule(WORKLET).then(() => {
       a.node = new AudioWorkletNode(context, 'quietembers-player',
@@ -100,38 +104,52 @@
     prepare().then(drawStart);  // drawn again: WebKit does not show again a 2D canvas hidden during the run
   }
 
+  // Full screen, unprefixed or as older Safari (iPad) names it; an iPhone has none for an element,
+  // and there the page already fills the screen.
+  const fullScreenElement = () => document.fullscreenElement || document.webkitFullscreenElement;
   function toggleFullScreen() {
-    if (document.fullscreenElement) {
+    const exit = document.exitFullscreen || document.webkitExitFullscreen;
+    const enter = stage.requestFullscreen || stage.webkitRequestFullscreen;
+    if (fullScreenElement()) {
       leaving = true;
-      document.exitFullscreen().catch(() => { leaving = false; });
-    } else if (stage.requestFullscreen) {
-      stage.requestFullscreen().catch(() => {});
+      Promise.resolve(exit.call(document)).catch(() => { leaving = false; });
+    } else if (enter) {
+      Promise.resolve(enter.call(stage)).catch(() => {});
     }
+  }
+
+  // The system may suspend or interrupt the sound during a run (a call, the page in the background):
+  // the next gesture resumes it, and the show goes on where its sound stopped.
+  function resumeSound() {
+    if (run && audio.context.state !== 'running') audio.context.resume().catch(() => {});
   }
 
   document.addEventListener('keydown', (e) => {
     if (e.repeat || e.ctrlKey || e.altKey || e.metaKey) return;
     if (!run) { e.preventDefault(); begin(); return; }
+    resumeSound();
     if (e.key === 'Escape') {
       e.preventDefault();
       run.events.push(WEB_EVENT_ESCAPE);
     }
     else if (e.key === 'f' || e.key === 'F') { e.preventDefault(); toggleFullScreen(); }
   });
-  stage.addEventListener('click', () => { if (!run) begin(); });
+  stage.addEventListener('click', () => { if (!run) begin(); else resumeSound(); });
   stage.addEventListener('dblclick', () => { if (run) toggleFullScreen(); });
   stage.addEventListener('touchend', (e) => {
     const now = e.timeStamp;
     if (!run) { e.preventDefault(); begin(); lastTap = now; return; }
+    resumeSound();
     if (now - lastTap < 300) { e.preventDefault(); toggleFullScreen(); lastTap = 0; } else { lastTap = now; }
   });
   // In full screen the browser keeps Escape for itself and leaves full screen: that is Escape too.
-  document.addEventListener('fullscreenchange', () => {
-    if (!document.fullscreenElement) {
+  function fullScreenChanged() {
+    if (!fullScreenElement()) {
       if (!leaving && run) run.events.push(WEB_EVENT_ESCAPE);
       leaving = false;
     }
-  });
+  }
+  document.addEventListener('onfullscreenchange' in document ? 'fullscreenchange' : 'webkitfullscreenchange', fullScreenChanged);
   // A hidden page is the program's loss of activation.
   document.addEventListener('visibilitychange', () => { if (document.hidden && run) run.events.push(WEB_EVENT_DEACTIVATE); });
 

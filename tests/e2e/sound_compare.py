@@ -89,6 +89,7 @@ def main():
     r0 = r
     gaps, gap_frames, gap_longest = 0, 0, 0
     drops, drop_frames = 0, 0
+    silence = (-1, 0)  # where the render stood when the last underrun ended, and its frames
     while True:
         agree = first_difference(capture, c, reference, r, min(nc - c, nr - r))
         c += agree
@@ -103,12 +104,19 @@ def main():
             gaps += 1
             gap_frames += (c2 - c) - (r2 - r)
             gap_longest = max(gap_longest, (c2 - c) - (r2 - r))
+            silence = (r2, c2 - c)
             c, r = c2, r2
             continue
         # A catch-up: the capture (after any silence) goes on further ahead in the render.
         r2 = resume(capture, c2, reference, r, c2 - c + MAX_DROP)
         if r2 is None or r2 - r <= c2 - c:
-            break  # a real difference
+            # A real difference, unless it follows silence inserted for longer than the compared part
+            # had left: a catch-up may have skipped past its end, to what may rightly differ (the
+            # closing fade), and all of it that was heard was equal.
+            if silence[0] == r and silence[1] >= seconds * RATE - r > 0:
+                print("the last %.3f s compared were not heard (silence inserted)" % (seconds - r / RATE))
+                r = int(seconds * RATE + 0.5)
+            break
         if c2 > c:
             gaps += 1
             gap_frames += c2 - c

@@ -10,6 +10,15 @@
                                want: [], shots: [], shotMs: 0, noS3tc: false };
   const screen = () => document.getElementById('screen');
 
+  // Errors and warnings, whichever engine runs the page (a driver may see none of its console).
+  p.errors = [];
+  for (const level of ['error', 'warn']) {
+    const f = console[level];
+    console[level] = function (...a) { p.errors.push(level + ': ' + a.join(' ')); return f.apply(this, a); };
+  }
+  addEventListener('error', (e) => p.errors.push('page error: ' + e.message));
+  addEventListener('unhandledrejection', (e) => p.errors.push('unhandled rejection: ' + e.reason));
+
   function shoot(now) {
     const bases = { title: p.firstFrame, music: p.music, escape: p.escape };
     p.want = p.want.filter((w) => {
@@ -57,6 +66,16 @@
     const ended = run.ended;
     run.ended = function () { p.ended++; p.endedAt = performance.now(); ended.call(this); };
   }
+
+  // The worklet's count of render quanta it had to fill with silence in this run.
+  p.starved = 0;
+  const Node = AudioWorkletNode;
+  window.AudioWorkletNode = class extends Node {
+    constructor(...args) {
+      super(...args);
+      this.port.addEventListener('message', (e) => { if (e.data.starved !== undefined) p.starved = e.data.starved; });
+    }
+  };
 
   const factory = QuietembersModule;
   QuietembersModule = (options) => factory(options).then((m) => {
