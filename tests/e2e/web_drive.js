@@ -6,6 +6,8 @@
 //   webkit     WebKitGTK's MiniBrowser over W3C WebDriver (WebKitWebDriver, plain HTTP)
 //   phone      chromium in a phone's shape: touch, 390 x 844 at 3 device pixels a pixel, then turned
 //   nowebgl2   chromium without WebGL 2 (no SwiftShader): the page's one line, no error
+//   frames     chromium on a fixed frame clock (QE_WEB_CLOCK: { fps, escapeFrame, want: [{ name, frame }] }):
+//              the pictures of chosen frames, to set beside the capture build's
 // A full run: the start screen, a click, pictures of the canvas taken in the frames drawn at chosen
 // show times, Escape ESCAPE_AT seconds into the music, the end card, the start screen again; then a
 // key starts a second run without S3TC, which a hidden page (another tab in front) or Escape ends.
@@ -40,6 +42,8 @@ async function puppeteerSession(kind) {
                 args: [...chromium, '--enable-unsafe-swiftshader', '--use-angle=swiftshader', '--window-size=640,480', '--kiosk'] },
     phone: { executablePath: '/usr/bin/chromium', headless: false,
              args: [...chromium, '--enable-unsafe-swiftshader', '--use-angle=swiftshader'] },
+    frames: { executablePath: '/usr/bin/chromium', headless: 'new',
+              args: [...chromium, '--enable-unsafe-swiftshader', '--use-angle=swiftshader', '--autoplay-policy=no-user-gesture-required'] },
     nowebgl2: { executablePath: '/usr/bin/chromium', headless: false, args: [...chromium, '--disable-webgl2'] },
     firefox: { browser: 'firefox', executablePath: '/usr/bin/firefox-esr', headless: false, defaultViewport: null,
                args: ['--width=640', '--height=480'] },
@@ -194,10 +198,21 @@ async function noWebgl2(s) {
   return { nosupport_shown: shown[0], stage_hidden: shown[1], line: shown[2], errors: s.errors };
 }
 
+async function frames(s) {
+  const clock = JSON.parse(process.env.QE_WEB_CLOCK);
+  await s.open(watchedCopy());
+  await until(s, () => window.qeProbe && window.qeProbe.startDrawn === 1);
+  await s.js((c) => { window.qeProbe.clock = c; window.qeProbe.want = c.want; }, clock);
+  await s.click(320, 240);
+  await until(s, () => window.qeProbe.want.length === 0 || window.qeProbe.ended === 1);
+  for (const shot of await s.js(() => window.qeProbe.shots)) png(shot.name + '.png', shot.png);
+  return { missing: await s.js(() => window.qeProbe.want.map((w) => w.name)), errors: s.errors };
+}
+
 (async () => {
   const s = engine === 'webkit' ? await webkitSession() : await puppeteerSession(engine);
   try {
-    const report = await (engine === 'phone' ? phone(s) : engine === 'nowebgl2' ? noWebgl2(s) : full(s));
+    const report = await ({ phone, nowebgl2: noWebgl2, frames }[engine] || full)(s);
     report.engine = engine;
     fs.writeFileSync(path.join(out, 'report.json'), JSON.stringify(report, null, 1));
   } catch (e) {

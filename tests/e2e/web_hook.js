@@ -24,17 +24,22 @@
     p.want = p.want.filter((w) => {
       const base = bases[w.base];
       if (!base || now < base + w.at * 1000) return true;
-      const t0 = performance.now(), gl = screen().getContext('webgl2'), rows = new Uint8Array(640 * 480 * 4);
-      gl.readPixels(0, 0, 640, 480, gl.RGBA, gl.UNSIGNED_BYTE, rows);  // bottom row first
-      const copy = document.createElement('canvas');
-      copy.width = 640; copy.height = 480;
-      const c = copy.getContext('2d'), image = c.createImageData(640, 480);
-      for (let y = 0; y < 480; y++) image.data.set(rows.subarray((479 - y) * 2560, (480 - y) * 2560), y * 2560);
-      c.putImageData(image, 0, 0);
-      p.shots.push({ name: w.name, at: now - base, png: copy.toDataURL('image/png') });
+      const t0 = performance.now();
+      p.shots.push({ name: w.name, at: now - base, png: picture() });
       p.shotMs += performance.now() - t0;  // not the show's: left out of its figures
       return false;
     });
+  }
+
+  function picture() {  // the canvas as the frame just drawn left it, as a PNG data: URL
+    const gl = screen().getContext('webgl2'), rows = new Uint8Array(640 * 480 * 4);
+    gl.readPixels(0, 0, 640, 480, gl.RGBA, gl.UNSIGNED_BYTE, rows);  // bottom row first
+    const copy = document.createElement('canvas');
+    copy.width = 640; copy.height = 480;
+    const c = copy.getContext('2d'), image = c.createImageData(640, 480);
+    for (let y = 0; y < 480; y++) image.data.set(rows.subarray((479 - y) * 2560, (480 - y) * 2560), y * 2560);
+    c.putImageData(image, 0, 0);
+    return copy.toDataURL('image/png');
   }
 
   // The page hands each run's object to the instance as `qe`, inside the gesture that starts it.
@@ -57,11 +62,23 @@
       if (e === WEB_EVENT_ESCAPE && !p.escape) { p.escape = performance.now(); p.escapeFrames = p.polled; }
       return push.call(this, e);
     };
+    // A fixed frame clock (p.clock = { fps, escapeFrame }), as the capture build's: frame k is drawn
+    // at k / fps seconds after the first, Escape comes as frame escapeFrame is drawn, and pictures
+    // are asked for by frame (want: { name, frame }).
+    if (p.clock) {
+      const t0 = performance.now(), step = 1000 / p.clock.fps;
+      performance.now = () => t0 + p.frames * step;
+    }
     run.frame = (busy) => {
-      const now = performance.now();
+      const index = p.frames, now = performance.now();
       if (p.frames++ === 0) p.firstFrame = now; else p.busy += busy;
       p.polled = audio.played();  // where the audio loop found the worklet in this frame's poll
-      shoot(now);
+      if (p.clock) {
+        p.want = p.want.filter((w) => w.frame !== index || !p.shots.push({ name: w.name, at: index, png: picture() }));
+        if (index + 1 === p.clock.escapeFrame) run.events.push(WEB_EVENT_ESCAPE);
+      } else {
+        shoot(now);
+      }
     };
     const ended = run.ended;
     run.ended = function () { p.ended++; p.endedAt = performance.now(); ended.call(this); };
