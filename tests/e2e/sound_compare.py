@@ -51,13 +51,17 @@ def first_difference(a, ai, b, bi, count):
 
 
 def resume(capture, c, reference, r, window):
-    """The first frame of reference[r:r + window] where the capture's RESYNC frames at c recur."""
+    """The first frame of reference[r:r + window] where the capture's RESYNC frames at c recur, or
+    those up to the next silence inserted when that comes sooner (at least an eighth of them)."""
     if c + RESYNC > len(capture) // FRAME:
         return None
-    chunk = capture[c * FRAME:(c + RESYNC) * FRAME]
-    at = reference.find(chunk, r * FRAME, (r + window + RESYNC) * FRAME)
+    length = next((i for i in range(RESYNC) if frame(capture, c + i) == ZERO), RESYNC)
+    if length < RESYNC // 8:
+        return None
+    chunk = capture[c * FRAME:(c + length) * FRAME]
+    at = reference.find(chunk, r * FRAME, (r + window + length) * FRAME)
     while at >= 0 and at % FRAME:
-        at = reference.find(chunk, at + 1, (r + window + RESYNC) * FRAME)
+        at = reference.find(chunk, at + 1, (r + window + length) * FRAME)
     return None if at < 0 else at // FRAME
 
 

@@ -23,6 +23,8 @@ cases = [
      "underruns of the sound server: 1, 0.300 s"),
     ("catch-up after silence", silence(0.5) + music[:at(1)] + silence(0.3) + music[at(1):at(2)] + music[at(2.04):],
      4, 0, "catch-ups after underruns: 1, 0.040 s"),
+    ("catch-up, then soon more silence", silence(0.5) + music[:at(1)] + silence(0.3) + music[at(1.02):at(1.028)] +
+     silence(0.2) + music[at(1.028):], 4, 0, "catch-ups after underruns: 1, 0.020 s"),
     ("skip without silence", silence(0.5) + music[:at(1)] + music[at(1.04):], 4, 1, "FAIL"),
     ("skip too long", silence(0.5) + music[:at(1)] + silence(1.5) + music[at(1):at(2)] + music[at(3):], 4, 1, "FAIL"),
     ("one sample changed", silence(0.5) + bytes(changed), 4, 1, "differs from the render at 2.000 s"),
