@@ -84,9 +84,9 @@ def text_top(img):
     return None
 
 
-def title_checks(hold, white=240):
+def title_checks(hold):
     surround = [region(hold, *r) for r in ((0, 0, 640, 100), (0, 380, 640, 480), (0, 0, 180, 480), (460, 0, 640, 480))]
-    check(min(r[1] for r in surround) >= white, "title card at 3 s: white around the picture (%s)" %
+    check(min(r[1] for r in surround) >= 240, "title card at 3 s: white around the picture (%s)" %
           " ".join("%.0f" % r[1] for r in surround))
     mid = region(hold, 224, 144, 416, 336)
     check(mid[1] < 200, "title card at 3 s: the picture in the middle is not white (%.0f)" % mid[1])
@@ -107,9 +107,8 @@ def composition_checks(a):
     check(caption[0] >= 128 and left[2] < 0.02, "the caption in the bottom right corner (max %d)" % caption[0])
 
 
-def end_checks(end, short=0):
-    """short: pixels the card may stop short of the centre (a slow frame clock's last arrival step)."""
-    card = region(end, 290, 112, 448 - short, 368)
+def end_checks(end):
+    card = region(end, 290, 112, 448, 368)
     outside = [region(end, *r)[0] for r in ((0, 0, 640, 110), (0, 370, 640, 480), (450, 0, 640, 480), (0, 0, 30, 480))]
     check(card[2] > 0.99 and max(outside) <= 8, "end card at x 192..448, y 112..368, on black (%.2f lit, %d outside)" %
           (card[2], max(outside)))
@@ -127,18 +126,18 @@ def pictures(d, fps, music, escape):
 
 
 def web(d, render_wav, capture_raw):
-    """The browser page's run (tests/e2e/web_drive.js): its pictures, taken in the frames drawn at
-    the times in report.json (the page's clock, not exact: the text's speed gets a tolerance), the
-    slices handed to its worklet, and the sound the server played."""
+    """The browser page's run (tests/e2e/web_drive.js): its pictures, taken on the fixed frame clock
+    and judged as the capture's frames, the slices handed to its worklet, and the sound the server
+    played."""
     import json
     report = json.load(open(d + "/report.json"))
     check(not report["errors"], "no error in the console %s" % report["errors"][:3])
     if report["engine"] in ("phone", "nowebgl2"):
         return web_shape(report)
-    print("click to the title card's first frame: %.0f ms; %.1f frames a second; the program %.2f ms a frame, "
-          "the page's main thread %s; render quanta the worklet filled with silence: %d" %
-          (report["click_to_title_ms"], report["fps"], report["main_ms_per_frame"],
-           "%.2f" % report["main_thread_ms_per_frame"] if report["main_thread_ms_per_frame"] else "-",
+    print("click to the title card's first frame: %.0f ms; %.1f frames a second; the page's main thread %s a frame; "
+          "render quanta the worklet filled with silence: %d" %
+          (report["click_to_title_ms"], report["fps"],
+           "%.2f ms" % report["main_thread_ms_per_frame"] if report["main_thread_ms_per_frame"] else "-",
            report["starved_quanta"]))
     check(not report["missing"], "every picture was taken %s" % report["missing"])
     shot = lambda name: load("%s/%s.png" % (d, name))
@@ -148,10 +147,7 @@ def web(d, render_wav, capture_raw):
     check(start == again, "the same start screen after the end card")
     if report["missing"]:
         return
-    # The hold keeps the brightness of the last fade-in frame, (t - 1) x 255 at its time t < 2 s:
-    # at 60 frames a second 240 or more, at the ten a loaded machine may give 229 or more.
-    title_checks(shot("title-hold"), 220)
-    composition_checks(shot("show"))
+    pictures(d, report["clock_fps"], report["music_frame"], report["escape_frame"])
     # The second run, without S3TC: the slides decoded by the show itself, the same picture (both
     # taken while the first slide holds, 3.5 s into the music).
     decoded, show = shot("decoded"), shot("slide")
@@ -159,11 +155,6 @@ def web(d, render_wav, capture_raw):
     diff = sum(abs(a - b) for a, b in zip(region_bytes(decoded, 32, 112, 288, 368), region_bytes(show, 32, 112, 288, 368)))
     check(diff / (256 * 256 * 3) < 2, "the slide decoded by the show is the browser's within %.2f a channel on average" %
           (diff / (256 * 256 * 3)))
-    (ta, tb), tops = (report["shots"]["text-a"], report["shots"]["text-b"]), [text_top(shot(n)) for n in ("text-a", "text-b")]
-    speed = (tops[0] - tops[1]) / (tb - ta) if None not in tops else 0
-    check(abs(speed - 6.4) <= 0.4, "the text's first line rises from row %s to row %s in %.3f s: %.2f px/s" %
-          (tops[0], tops[1], tb - ta, speed))
-    end_checks(shot("end-card"), 8)  # at a slow frame rate the card keeps its last arrival frame's x
 
     ref = open(render_wav, "rb").read()[44:]
     slices = open(d + "/slices.raw", "rb").read()

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The page in every browser engine (tests/e2e/web_drive.js): Chromium, Firefox ESR and WebKitGTK,
 # each with a window in the headless session's display and its sound to the session's PulseAudio,
-# judged on one table of checks (capture_check.py web): the pictures taken in the frames drawn at
-# chosen show times by the capture test's checks, the start screen before and after the run, the
+# judged on one table of checks (capture_check.py web): the pictures taken in chosen frames of a
+# fixed frame clock, by the capture test's checks, the start screen before and after the run, the
 # slices handed to the worklet against `xmtool render` (exactly), the sound the server played
 # (exactly, the server's own underruns counted apart), and a console without errors. Then Chromium in a phone's shape (a tap starts, 4:3 with black around,
 # upright and turned) and without WebGL 2 (the page's one line). Then, with the win64 capture build,
@@ -54,7 +54,8 @@ for engine in $engines; do
     case $engine in chromium|firefox|webkit) sound=1 ;; esac
     [ -z "$sound" ] || qe_capture_start "$dir/sound.raw" || e2e_fail "no sound capture"
     e2e_log "playing the page in $engine"
-    HOME="$dir" timeout 240 node "$e2e_root/tests/e2e/web_drive.js" "$engine" "$page" "$dir" "$escape_at" \
+    # Against a hang: both runs' 750 frames of the fixed clock at 2 frames a second, and the browser.
+    HOME="$dir" timeout 900 node "$e2e_root/tests/e2e/web_drive.js" "$engine" "$page" "$dir" "$escape_at" \
         >"$dir/drive.log" 2>&1 </dev/null
     status=$?
     [ -z "$sound" ] || qe_capture_stop
