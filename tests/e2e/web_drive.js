@@ -36,15 +36,14 @@ const WANT = [
 
 // One engine's session: open, js (a function of one argument, run in the page), click, key, hide.
 async function puppeteerSession(kind) {
-  const chromium = ['--no-sandbox', '--window-position=0,0', '--no-first-run', '--disable-features=Translate'];
+  const chromium = (headless, ...args) => ({ executablePath: '/usr/bin/chromium', headless, args: [
+    '--no-sandbox', '--window-position=0,0', '--no-first-run', '--disable-features=Translate', ...args] });
+  const swiftshader = ['--enable-unsafe-swiftshader', '--use-angle=swiftshader'];
   const options = {
-    chromium: { executablePath: '/usr/bin/chromium', headless: false, defaultViewport: null,
-                args: [...chromium, '--enable-unsafe-swiftshader', '--use-angle=swiftshader', '--window-size=640,480', '--kiosk'] },
-    phone: { executablePath: '/usr/bin/chromium', headless: false,
-             args: [...chromium, '--enable-unsafe-swiftshader', '--use-angle=swiftshader'] },
-    frames: { executablePath: '/usr/bin/chromium', headless: 'new',
-              args: [...chromium, '--enable-unsafe-swiftshader', '--use-angle=swiftshader', '--autoplay-policy=no-user-gesture-required'] },
-    nowebgl2: { executablePath: '/usr/bin/chromium', headless: false, args: [...chromium, '--disable-webgl2'] },
+    chromium: { ...chromium(false, ...swiftshader, '--window-size=640,480', '--kiosk'), defaultViewport: null },
+    phone: chromium(false, ...swiftshader),
+    frames: chromium('new', ...swiftshader, '--autoplay-policy=no-user-gesture-required'),
+    nowebgl2: chromium(false, '--disable-webgl2'),
     firefox: { browser: 'firefox', executablePath: '/usr/bin/firefox-esr', headless: false, defaultViewport: null,
                args: ['--width=640', '--height=480'] },
   }[kind];
@@ -112,12 +111,18 @@ function watchedCopy() {  // the page with the watcher before its own script (th
   return 'file://' + copy;
 }
 const png = (name, url) => fs.writeFileSync(path.join(out, name), Buffer.from(url.split(',')[1], 'base64'));
+const savePictures = (shots) => shots.forEach((shot) => png(shot.name + '.png', shot.png));
+// The watched page, open at its start screen; and its errors, the driver's and the hook's.
+async function openWatched(s) {
+  await s.open(watchedCopy());
+  await until(s, () => window.qeProbe && window.qeProbe.startDrawn === 1);
+}
+const pageErrors = async (s) => s.errors.concat(await s.js(() => window.qeProbe.errors));
 const box = () => { const r = document.getElementById('frame').getBoundingClientRect();
                     return { left: r.left, top: r.top, width: r.width, height: r.height, vw: innerWidth, vh: innerHeight }; };
 
 async function full(s) {
-  await s.open(watchedCopy());
-  await until(s, () => window.qeProbe && window.qeProbe.startDrawn === 1);
+  await openWatched(s);
   const startScreen = async (name) => {
     const [shown, url] = await s.js(() => {
       const c = document.getElementById('start');
@@ -160,7 +165,7 @@ async function full(s) {
   if (!await s.hide()) await s.key('Escape');
   await until(s, () => window.qeProbe.ended === 2);
   fs.writeFileSync(path.join(out, 'slices.raw'), Buffer.from(r.slices, 'base64'));
-  for (const shot of r.shots) png(shot.name + '.png', shot.png);
+  savePictures(r.shots);
   return {
     click_to_title_ms: r.firstFrame - r.gesture,
     fps: (r.frames - 1) / ((r.endedAt - r.firstFrame) / 1000),
@@ -168,7 +173,7 @@ async function full(s) {
     escape_frames: r.escapeFrames, starved_quanta: r.starved,
     clock_fps: FPS, music_frame: r.base.music, escape_frame: r.base.escape,
     missing: r.missing,
-    errors: s.errors.concat(await s.js(() => window.qeProbe.errors)),
+    errors: await pageErrors(s),
   };
 }
 
@@ -177,8 +182,7 @@ async function phone(s) {
   const shape = (landscape) => ({ width: landscape ? 844 : 390, height: landscape ? 390 : 844, deviceScaleFactor: 3,
                                   isMobile: true, hasTouch: true, isLandscape: landscape });
   await s.page.setViewport(shape(false));
-  await s.open(watchedCopy());
-  await until(s, () => window.qeProbe && window.qeProbe.startDrawn === 1);
+  await openWatched(s);
   const portraitStart = await s.js(box);
   await s.page.touchscreen.tap(195, 422);
   await until(s, () => window.qeProbe.frames > 0);
@@ -186,7 +190,7 @@ async function phone(s) {
   await s.page.setViewport(shape(true));
   await until(s, () => innerWidth === 844);
   return { tap_started: true, portrait_start: portraitStart, portrait, landscape: await s.js(box),
-           errors: s.errors.concat(await s.js(() => window.qeProbe.errors)) };
+           errors: await pageErrors(s) };
 }
 
 async function noWebgl2(s) {
@@ -199,13 +203,12 @@ async function noWebgl2(s) {
 
 async function frames(s) {
   const clock = JSON.parse(process.env.QE_WEB_CLOCK);
-  await s.open(watchedCopy());
-  await until(s, () => window.qeProbe && window.qeProbe.startDrawn === 1);
+  await openWatched(s);
   await s.js((c) => { window.qeProbe.clock = c; window.qeProbe.want = c.want.map((w) => ({ name: w.name, base: 'title', frame: w.frame })); }, clock);
   await s.click(320, 240);
   await until(s, () => window.qeProbe.want.length === 0 || window.qeProbe.ended === 1);
-  for (const shot of await s.js(() => window.qeProbe.shots)) png(shot.name + '.png', shot.png);
-  return { missing: await s.js(() => window.qeProbe.want.map((w) => w.name)), errors: s.errors };
+  savePictures(await s.js(() => window.qeProbe.shots));
+  return { missing: await s.js(() => window.qeProbe.want.map((w) => w.name)), errors: await pageErrors(s) };
 }
 
 (async () => {
