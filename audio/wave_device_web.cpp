@@ -30,7 +30,7 @@ void     web_audio_send(const int16_t* frames, int32_t count);  // appends stere
 namespace {
 
 const int32_t kRate = 44100;
-const int64_t kLeadFrames = kRate;       // handed to the worklet ahead of its play position (1 s)
+const int64_t kLeadFrames = kRate * 3 / 2;  // handed to the worklet ahead of its play position (1.5 s)
 
 bool     g_open;
 uint8_t* g_ring;                          // the prepared buffer; null when none

@@ -80,18 +80,25 @@ void main() {
 )";
 
 const char* const kFragmentShader = R"(#version 300 es
-precision mediump float;
+precision highp float;
 uniform sampler2D u_tex;
 uniform int u_mode;
 in vec4 v_diffuse;
 in vec2 v_uv;
 out vec4 o_colour;
+// The vertex shader moved the geometry kCentre less than GL's half pixel (see there), so GL's pixel
+// centre lies that much right of and below the one Direct3D samples at: the colour and the texture
+// are read where Direct3D reads them. A quad whose corners lie on texel edges then spreads each
+// texel over two pixels, and a one-pixel strip shaded from one colour to another takes its top
+// edge's, as there. (GL counts rows upwards, so down the screen is minus dFdy.)
+const float kBehind = 0.5 - (0.5 - 1.0 / 8.0);
 void main() {
+    vec4 diffuse = v_diffuse - kBehind * (dFdx(v_diffuse) - dFdy(v_diffuse));
     if (u_mode == 0) {
-        o_colour = v_diffuse;
+        o_colour = diffuse;
     } else {
-        vec4 t = texture(u_tex, v_uv);
-        o_colour = vec4(t.rgb * v_diffuse.rgb, u_mode == 2 ? t.a * v_diffuse.a : t.a);
+        vec4 t = texture(u_tex, v_uv - kBehind * (dFdx(v_uv) - dFdy(v_uv)));
+        o_colour = vec4(t.rgb * diffuse.rgb, u_mode == 2 ? t.a * diffuse.a : t.a);
     }
 }
 )";

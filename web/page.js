@@ -6,7 +6,6 @@
   const stage = document.getElementById('stage');
   const screen = document.getElementById('screen');
   const start = document.getElementById('start');
-  const probe = /[?&]probe(&|$)/.test(location.search);  // tests only: keeps what the worklet was handed
 
   let audio = null;      // the one audio context and its worklet, made at the first gesture
   let run = null;        // the running program's `qe` object; null on the start screen
@@ -25,12 +24,6 @@
     noSupport();
     return;
   }
-
-  // Tests only (?probe): every slice handed to the worklet, the times of the run's milestones, the
-  // main loop's busy time, and pictures of the canvas taken in the frame that drew them.
-  const report = probe ? (window.qeProbe = { chunks: [], runs: 0, frames: 0, busy: 0, gesture: 0, firstFrame: 0,
-                                             music: 0, escape: 0, escapeFrames: 0, polled: 0, ended: 0, endedAt: 0, startDrawn: 0,
-                                             want: [], shots: [], shotMs: 0, noS3tc: false }) : null;
 
   function prepare() {
     return QuietembersModule({ noInitialRun: true, canvas: screen }).then((m) => { next = m; return m; });
@@ -55,11 +48,14 @@
     c.font = '18px sans-serif';
     c.textAlign = 'center';
     c.fillText('Click, tap or press a key to start', 320, 400);
-    if (report) report.startDrawn++;
   }
 
+  // The show's sound is a recording played back, never an instrument: 'playback' asks for the
+  // deepest output buffer the browser offers, which a busy machine needs (the worklet holds 1.5 s).
+  // On iOS the 'playback' session plays with the silent switch on, as music does.
   function makeAudio() {
-    const context = new AudioContext({ sampleRate: 44100 });
+    if (navigator.audioSession) { try { navigator.audioSession.type = 'playback'; } catch (e) { /* kept as it was */ } }
+    const context = new AudioContext({ sampleRate: 44100, latencyHint: 'playback' });
     const a = { context: context, node: null, run: 0, frames: 0 };
     a.ready = context.audioWorklet.addModule(WORKLET).then(() => {
       a.node = new AudioWorkletNode(context, 'quietembers-player',
@@ -75,13 +71,11 @@
     get context() { return audio.context; },
     start() {
       audio.run++; audio.frames = 0; audio.node.port.postMessage({ start: audio.run });
-      if (report) report.music = performance.now();
     },
     stop() { audio.node.port.postMessage({ stop: 1 }); audio.run++; },
     played() { return audio.frames; },
     send(view) {
       const pcm = new Int16Array(view);
-      if (report) report.chunks.push(pcm.slice());
       audio.node.port.postMessage({ run: audio.run, pcm: pcm }, [pcm.buffer]);
     },
   };
@@ -95,88 +89,69 @@
     audio.context.resume();  // inside the gesture: browsers allow sound only after one
     const m = next;
     next = null;
-    run = { audio: device, events: [], frame: frame, ended: ended };
+    run = { audio: device, events: [], ended: ended };
     m.qe = run;
-    if (report) {
-      report.runs++; report.gesture = performance.now(); report.frames = 0; report.chunks = [];
-      report.firstFrame = report.music = report.escape = 0;
-      if (report.noS3tc) {  // as in a browser without S3TC: the show decodes its DXT1 slides itself
-        const gl = screen.getContext('webgl2'), get = gl.getExtension.bind(gl);
-        gl.getExtension = (name) => (/s3tc/i.test(name) ? null : get(name));
-      }
-    }
     audio.ready.then(() => {
       stage.classList.add('running');
       m.callMain([]);
     });
   }
 
-  // Called as each frame's drawing ends; busy is the time since the program woke for it.
-  function frame(busy) {
-    if (!report) return;
-    const now = performance.now();
-    if (report.frames++ === 0) report.firstFrame = now; else report.busy += busy;
-    report.polled = audio.frames;  // where the audio loop found the worklet in this frame's poll
-    const bases = { title: report.firstFrame, music: report.music, escape: report.escape };
-    report.want = report.want.filter((w) => {
-      const base = bases[w.base];
-      if (!base || now < base + w.at * 1000) return true;
-      const t0 = performance.now(), gl = screen.getContext('webgl2'), rows = new Uint8Array(640 * 480 * 4);
-      gl.readPixels(0, 0, 640, 480, gl.RGBA, gl.UNSIGNED_BYTE, rows);  // bottom row first
-      const copy = document.createElement('canvas');
-      copy.width = 640; copy.height = 480;
-      const c = copy.getContext('2d'), image = c.createImageData(640, 480);
-      for (let y = 0; y < 480; y++) image.data.set(rows.subarray((479 - y) * 2560, (480 - y) * 2560), y * 2560);
-      c.putImageData(image, 0, 0);
-      report.shots.push({ name: w.name, at: now - base, png: copy.toDataURL('image/png') });
-      report.shotMs += performance.now() - t0;  // not the show's: left out of its figures
-      return false;
-    });
-  }
-
   function ended() {
     run = null;
     audio.context.suspend();  // nothing to play on the start screen; the next gesture resumes it
-    if (report) { report.ended++; report.endedAt = performance.now(); }
     stage.classList.remove('running');
-    prepare().then(() => { if (report) report.startDrawn++; });  // the still stays drawn
+    prepare().then(drawStart);  // drawn again: WebKit does not show again a 2D canvas hidden during the run
   }
 
+  // Full screen, unprefixed or as older Safari (iPad) names it; an iPhone has none for an element,
+  // and there the page already fills the screen.
+  const fullScreenElement = () => document.fullscreenElement || document.webkitFullscreenElement;
   function toggleFullScreen() {
-    if (document.fullscreenElement) {
+    const exit = document.exitFullscreen || document.webkitExitFullscreen;
+    const enter = stage.requestFullscreen || stage.webkitRequestFullscreen;
+    if (fullScreenElement()) {
       leaving = true;
-      document.exitFullscreen().catch(() => { leaving = false; });
-    } else if (stage.requestFullscreen) {
-      stage.requestFullscreen().catch(() => {});
+      Promise.resolve(exit.call(document)).catch(() => { leaving = false; });
+    } else if (enter) {
+      Promise.resolve(enter.call(stage)).catch(() => {});
     }
+  }
+
+  // The system may suspend or interrupt the sound during a run (a call, the page in the background):
+  // the next gesture resumes it, and the show goes on where its sound stopped.
+  function resumeSound() {
+    if (run && audio.context.state !== 'running') audio.context.resume().catch(() => {});
   }
 
   document.addEventListener('keydown', (e) => {
     if (e.repeat || e.ctrlKey || e.altKey || e.metaKey) return;
     if (!run) { e.preventDefault(); begin(); return; }
+    resumeSound();
     if (e.key === 'Escape') {
       e.preventDefault();
-      run.events.push(1);
-      if (report && !report.escape) { report.escape = performance.now(); report.escapeFrames = report.polled; }
+      run.events.push(WEB_EVENT_ESCAPE);
     }
     else if (e.key === 'f' || e.key === 'F') { e.preventDefault(); toggleFullScreen(); }
   });
-  stage.addEventListener('click', () => { if (!run) begin(); });
+  stage.addEventListener('click', () => { if (!run) begin(); else resumeSound(); });
   stage.addEventListener('dblclick', () => { if (run) toggleFullScreen(); });
   stage.addEventListener('touchend', (e) => {
     const now = e.timeStamp;
     if (!run) { e.preventDefault(); begin(); lastTap = now; return; }
+    resumeSound();
     if (now - lastTap < 300) { e.preventDefault(); toggleFullScreen(); lastTap = 0; } else { lastTap = now; }
   });
   // In full screen the browser keeps Escape for itself and leaves full screen: that is Escape too.
-  document.addEventListener('fullscreenchange', () => {
-    if (!document.fullscreenElement) {
-      if (!leaving && run) run.events.push(1);
+  function fullScreenChanged() {
+    if (!fullScreenElement()) {
+      if (!leaving && run) run.events.push(WEB_EVENT_ESCAPE);
       leaving = false;
     }
-  });
+  }
+  document.addEventListener('onfullscreenchange' in document ? 'fullscreenchange' : 'webkitfullscreenchange', fullScreenChanged);
   // A hidden page is the program's loss of activation.
-  document.addEventListener('visibilitychange', () => { if (document.hidden && run) run.events.push(2); });
+  document.addEventListener('visibilitychange', () => { if (document.hidden && run) run.events.push(WEB_EVENT_DEACTIVATE); });
 
   prepare().then(drawStart);
 })();

@@ -1,7 +1,9 @@
 // web/win32_web.cpp -- the Win32 calls the program makes, for the browser build.
 // The one window is the page's canvas: browser events (Escape, a hidden page) arrive as the window
 // messages they stand for, and the program's own loops take them with PeekMessageA as on Windows.
-// GDI's text is drawn by Canvas 2D (library_web.js) into the DIB section's memory. Main thread only.
+// GDI's one font, bold Tahoma in a 16-pixel cell without anti-aliasing, is drawn from the glyphs the
+// build rendered as Wine's GDI does (web/glyph_atlas.c), so the lines break where the program's do.
+// Main thread only.
 #include <windows.h>
 
 #include <cstdlib>
@@ -9,15 +11,19 @@
 
 #include "web/web.h"
 
-extern "C" {
-int32_t web_text_width(int32_t height, int32_t weight, int32_t ch);
-// Draws one character at (x, y), top left, into a 32-bit top-down bitmap: pixels the glyph covers
-// by at least half take the colour (0x00RRGGBB), as GDI's text without anti-aliasing would.
-void    web_text_draw(int32_t height, int32_t weight, int32_t x, int32_t y, int32_t ch, uint32_t* bits,
-                      int32_t width, int32_t rows, uint32_t colour);
-}
+// The glyphs of Windows-1252's codes 32 to 255 (glyphs_web.cpp, made by web/glyph_atlas.c): the
+// advance, and 16 rows of which bit i is the pixel i - 8 right of the pen.
+extern const uint8_t kGlyphAdvance[224];
+extern const uint32_t kGlyphRows[224][16];
 
 namespace {
+
+const int32_t kFontCell = 16;
+
+int32_t GlyphIndex(uint8_t ch)
+{
+    return ch < 32 ? 0 : ch - 32;  // control codes draw as the space (the show's text has none)
+}
 
 struct Window { int unused; };
 Window  g_theWindow;
@@ -132,7 +138,7 @@ BOOL DeleteDC(HDC dc)
 HFONT CreateFontA(int height, int, int, int, int weight, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD,
                   LPCSTR)
 {
-    WEB_REQUIRE(height > 0, "font height");
+    WEB_REQUIRE(height == kFontCell && weight >= FW_BOLD, "font other than the bold 16-pixel one");
     GdiObject* f = static_cast<GdiObject*>(std::calloc(1, sizeof(GdiObject)));
     f->kind = GdiObject::FONT;
     f->height = height;
@@ -199,10 +205,9 @@ COLORREF SetBkColor(HDC, COLORREF colour)
 
 BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int count, SIZE* size)
 {
-    const DeviceContext* c = reinterpret_cast<const DeviceContext*>(dc);
-    WEB_REQUIRE(count == 1 && c->font, "text measure");
-    size->cx = web_text_width(c->font->height, c->font->weight, static_cast<uint8_t>(text[0]));
-    size->cy = c->font->height;
+    WEB_REQUIRE(count == 1 && reinterpret_cast<const DeviceContext*>(dc)->font, "text measure");
+    size->cx = kGlyphAdvance[GlyphIndex(static_cast<uint8_t>(text[0]))];
+    size->cy = kFontCell;
     return TRUE;
 }
 
@@ -212,10 +217,17 @@ BOOL ExtTextOutA(HDC dc, int x, int y, UINT, const RECT*, LPCSTR text, UINT coun
     WEB_REQUIRE(c->font && c->bitmap, "text output without a font or a bitmap");
     const COLORREF t = c->text;
     const uint32_t colour = (t & 0xFF) << 16 | (t & 0xFF00) | (t >> 16 & 0xFF);
+    const GdiObject* b = c->bitmap;
     for (UINT i = 0; i < count; i++) {
-        web_text_draw(c->font->height, c->font->weight, x, y, static_cast<uint8_t>(text[i]), c->bitmap->bits,
-                      c->bitmap->width, c->bitmap->rows, colour);
-        x += web_text_width(c->font->height, c->font->weight, static_cast<uint8_t>(text[i]));
+        const int32_t g = GlyphIndex(static_cast<uint8_t>(text[i]));
+        for (int32_t r = 0; r < kFontCell && y + r < b->rows; r++) {
+            if (y + r < 0) continue;
+            for (uint32_t bits = kGlyphRows[g][r]; bits; bits &= bits - 1) {
+                const int32_t px = x - 8 + __builtin_ctz(bits);
+                if (px >= 0 && px < b->width) b->bits[(y + r) * b->width + px] = colour;
+            }
+        }
+        x += kGlyphAdvance[g];
     }
     return TRUE;
 }

@@ -18,9 +18,12 @@ qe_install_packages() {
     $SUDO apt-get install -y -qq --no-install-recommends $missing >/dev/null || return 1
 }
 
-# The browser page and its tests (scripts/web, tests/e2e/web_test.sh): emscripten, chromium and
-# node, then puppeteer-core from npm as the lockfile pins it, without a browser of its own.
-QE_WEB_PACKAGES="emscripten chromium nodejs python3 cmake ninja-build"
+# The browser page and its tests (scripts/web, tests/e2e/web_test.sh): emscripten, the font and
+# FreeType its glyphs are rendered with, the three engines (chromium; firefox-esr; WebKitGTK's
+# driver and MiniBrowser, with GStreamer's PulseAudio output for its sound) and node, then
+# puppeteer-core from npm as the lockfile pins it, without a browser of its own.
+QE_WEB_PACKAGES="emscripten fonts-wine libfreetype-dev gcc chromium firefox-esr webkit2gtk-driver libwebkit2gtk-4.1-0
+                 gstreamer1.0-pulseaudio nodejs python3 cmake ninja-build"
 
 qe_install_web_packages() {
     QE_PACKAGES="$QE_WEB_PACKAGES" qe_install_packages || return 1

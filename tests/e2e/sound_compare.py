@@ -51,13 +51,17 @@ def first_difference(a, ai, b, bi, count):
 
 
 def resume(capture, c, reference, r, window):
-    """The first frame of reference[r:r + window] where the capture's RESYNC frames at c recur."""
+    """The first frame of reference[r:r + window] where the capture's RESYNC frames at c recur, or
+    those up to the next silence inserted when that comes sooner (at least an eighth of them)."""
     if c + RESYNC > len(capture) // FRAME:
         return None
-    chunk = capture[c * FRAME:(c + RESYNC) * FRAME]
-    at = reference.find(chunk, r * FRAME, (r + window + RESYNC) * FRAME)
+    length = next((i for i in range(RESYNC) if frame(capture, c + i) == ZERO), RESYNC)
+    if length < RESYNC // 8:
+        return None
+    chunk = capture[c * FRAME:(c + length) * FRAME]
+    at = reference.find(chunk, r * FRAME, (r + window + length) * FRAME)
     while at >= 0 and at % FRAME:
-        at = reference.find(chunk, at + 1, (r + window + RESYNC) * FRAME)
+        at = reference.find(chunk, at + 1, (r + window + length) * FRAME)
     return None if at < 0 else at // FRAME
 
 
@@ -89,6 +93,7 @@ def main():
     r0 = r
     gaps, gap_frames, gap_longest = 0, 0, 0
     drops, drop_frames = 0, 0
+    silence = (-1, 0)  # where the render stood when the last underrun ended, and its frames
     while True:
         agree = first_difference(capture, c, reference, r, min(nc - c, nr - r))
         c += agree
@@ -103,12 +108,19 @@ def main():
             gaps += 1
             gap_frames += (c2 - c) - (r2 - r)
             gap_longest = max(gap_longest, (c2 - c) - (r2 - r))
+            silence = (r2, c2 - c)
             c, r = c2, r2
             continue
         # A catch-up: the capture (after any silence) goes on further ahead in the render.
         r2 = resume(capture, c2, reference, r, c2 - c + MAX_DROP)
         if r2 is None or r2 - r <= c2 - c:
-            break  # a real difference
+            # A real difference, unless it follows silence inserted for longer than the compared part
+            # had left: a catch-up may have skipped past its end, to what may rightly differ (the
+            # closing fade), and all of it that was heard was equal.
+            if silence[0] == r and silence[1] >= seconds * RATE - r > 0:
+                print("the last %.3f s compared were not heard (silence inserted)" % (seconds - r / RATE))
+                r = int(seconds * RATE + 0.5)
+            break
         if c2 > c:
             gaps += 1
             gap_frames += c2 - c

@@ -23,10 +23,17 @@ cases = [
      "underruns of the sound server: 1, 0.300 s"),
     ("catch-up after silence", silence(0.5) + music[:at(1)] + silence(0.3) + music[at(1):at(2)] + music[at(2.04):],
      4, 0, "catch-ups after underruns: 1, 0.040 s"),
+    ("catch-up, then soon more silence", silence(0.5) + music[:at(1)] + silence(0.3) + music[at(1.02):at(1.028)] +
+     silence(0.2) + music[at(1.028):], 4, 0, "catch-ups after underruns: 1, 0.020 s"),
     ("skip without silence", silence(0.5) + music[:at(1)] + music[at(1.04):], 4, 1, "FAIL"),
     ("skip too long", silence(0.5) + music[:at(1)] + silence(1.5) + music[at(1):at(2)] + music[at(3):], 4, 1, "FAIL"),
     ("one sample changed", silence(0.5) + bytes(changed), 4, 1, "differs from the render at 2.000 s"),
     ("capture too short", silence(0.5) + music[:at(3)], 4, 3, "the capture ends after 3.000 s"),
+    # Silence that outlasts the compared part, then sound the render lacks (the closing fade).
+    ("silence past the end", silence(0.5) + music[:at(3.95)] + silence(0.1) + bytes(changed[at(2):at(3)]), 4, 0,
+     "the last 0.050 s compared were not heard"),
+    ("silence short of the end", silence(0.5) + music[:at(3.8)] + silence(0.1) + bytes(changed[at(2):at(3)]), 4, 1,
+     "differs from the render at 3.800 s"),
 ]
 
 failed = 0
