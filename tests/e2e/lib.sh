@@ -63,7 +63,7 @@ e2e_begin() {
 # library's message when it aborts). A tag in its environment finds every process it leaves behind.
 e2e_start() {
     E2E_TAG="$E2E_NAME-$$-$RANDOM" E2E_PAUSES=$(qe_pauses) E2E_JUDGED=""
-    QE_E2E_TAG=$E2E_TAG WINEDEBUG=${1:--all},err+winediag,trace+module \
+    QE_E2E_TAG=$E2E_TAG WINEDEBUG=${1:--all},$QE_VERDICT_CHANNELS \
         qe_spawn E2E_PID "$E2E_OUT/wine.log" "$WINE" "$QE_EXE"
 }
 
