@@ -241,11 +241,12 @@ e2e_cleanup() {
 }
 
 # e2e_left_behind: the processes the last run left (its tag finds every one, Wine's included), once
-# they have had ten seconds to go: Wine's desktop process, when the program started it, ends a few
-# seconds after the program. What is still there then is killed.
+# they have had a minute to go: Wine's desktop process, when the program started it, ends a few
+# seconds after the program (more on a loaded machine); the minute is only against one that never
+# ends. What is still there then is killed.
 e2e_left_behind() {
     local left
-    for _ in $(seq 100); do
+    for _ in $(seq 600); do
         left=$(qe_env_pids "QE_E2E_TAG=$E2E_TAG")
         [ -z "$left" ] && return 0
         sleep 0.1
