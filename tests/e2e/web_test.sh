@@ -2,7 +2,7 @@
 # The page in real Chromium (tests/e2e/web_drive.js): a window in the headless session's display,
 # its sound to the session's PulseAudio. Judges the pictures taken in the frames drawn at chosen show
 # times by the capture test's checks, the slices handed to the worklet against `xmtool render`
-# (exactly), the sound the server played (within 1 LSB, for the float-to-16-bit step), the start
+# (exactly), the sound the server played (exactly, the silence it inserts allowed for), the start
 # screen before and after the run, and a console without errors.
 set -u
 . "$(dirname "$0")/lib.sh"
