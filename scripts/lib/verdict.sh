@@ -3,8 +3,10 @@
 # scripts/capture and scripts/demo).
 #
 #   pauses=$(qe_pauses)                 # before the run
-#   ... run it with WINEDEBUG=...,err+winediag,trace+module, Wine's log (standard error) in LOG
+#   ... run it with WINEDEBUG=-all,$QE_VERDICT_CHANNELS, Wine's log (standard error) in LOG
 #   qe_verdict STATUS LOG "$pauses"     # sets QE_VERDICT, QE_VERDICT_CODE, QE_VERDICT_WHY
+#   qe_judged NAME CMD...               # runs CMD (its status the verdict's), once more after an
+#                                       # environment fault, and records each one
 #
 # QE_VERDICT is one of
 #   exit      the program's own exit code, QE_VERDICT_CODE (0 is a pass)
@@ -26,6 +28,31 @@
 # program runs any more: a death of the process after that line is Wine's own (seen here: wine64
 # killed by its server after a second of teardown on a loaded machine, a SIGSEGV of wine64 after a
 # test program had printed PASSED, "free(): corrupted unsorted chunks" in the Unix side).
+
+# The Wine debug channels the verdict reads: winediag names a missing display driver, the module
+# trace the orderly exit.
+QE_VERDICT_CHANNELS=err+winediag,trace+module
+
+# qe_judged NAME CMD...: runs CMD, a function or a program whose status is the verdict's (0 passed,
+# 1 failed, 75 an environment fault), once more after an environment fault; a second in a row fails
+# (1). Each fault, with the why qe_verdict wrote in CMD or in a process it started, is said on
+# standard error, added to the file QE_ENV_FAULTS names as "NAME: why", and counted in QE_ENV_COUNT.
+QE_ENV_COUNT=0
+qe_judged() {
+    local name=$1 try rc why
+    shift
+    why=$(mktemp /tmp/qe-why.XXXXXX)
+    for try in 1 2; do
+        QE_VERDICT_WHY_FILE=$why "$@"
+        rc=$?
+        [ "$rc" = 75 ] || break
+        QE_ENV_COUNT=$((QE_ENV_COUNT + 1)) rc=1
+        echo "$name: environment fault: $(cat "$why"); $([ $try = 1 ] && echo "once more" || echo "a second in a row: failed")" >&2
+        [ -n "${QE_ENV_FAULTS:-}" ] && echo "$name: $(cat "$why")" >>"$QE_ENV_FAULTS"
+    done
+    rm -f "$why"
+    return "$rc"
+}
 
 # qe_pauses: how often the kernel has logged that this virtual machine was paused and resumed as a
 # copy of itself. Across such a pause the clock jumps and the sound server's stream does not.
@@ -68,6 +95,6 @@ qe_verdict() {
     case $QE_VERDICT in
         exit) [ "$status" = 0 ] && return 0; return 1 ;;
         crash) return 1 ;;
-        *) return 75 ;;
+        *) [ -n "${QE_VERDICT_WHY_FILE:-}" ] && echo "$QE_VERDICT_WHY" >"$QE_VERDICT_WHY_FILE"; return 75 ;;
     esac
 }

@@ -36,5 +36,11 @@ for c in "${cases[@]}"; do
         failed=$((failed + 1))
     fi
 done
+# qe_judged: an environment fault is recorded and run once more; a second in a row fails.
+flaky() { n=$((n + 1)); [ "$n" -gt "$1" ] || { echo "why $n" >"$QE_VERDICT_WHY_FILE"; return 75; }; }
+QE_ENV_FAULTS=$t/faults n=0
+qe_judged one flaky 1 2>/dev/null && [ "$n" = 2 ] && [ "$(cat "$t/faults")" = "one: why 1" ] || { echo "FAIL qe_judged: a fault, then a pass"; failed=$((failed + 1)); }
+n=0
+! qe_judged two flaky 2 2>/dev/null && [ "$n" = 2 ] && [ "$QE_ENV_COUNT" = 3 ] || { echo "FAIL qe_judged: two faults in a row"; failed=$((failed + 1)); }
 echo "$failed of ${#cases[@]} cases failed"
 [ "$failed" = 0 ]

@@ -6,7 +6,7 @@
 # slices handed to the worklet against `xmtool render` (exactly), the sound the server played
 # (exactly, the server's own underruns counted apart), and a console without errors. Then Chromium in a phone's shape (a tap starts, 4:3 with black around,
 # upright and turned) and without WebGL 2 (the page's one line). QE_WEB_ENGINES picks some. The
-# page's frames beside the capture build's are measured by tests/e2e/web_frames, not here.
+# page's frames beside the capture build's are measured by bench/web-frames, not here.
 set -u
 . "$(dirname "$0")/lib.sh"
 page="$e2e_root/build/web/quietembers.html"

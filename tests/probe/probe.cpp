@@ -32,14 +32,34 @@
 //
 // QE_PROBE_OUT is a Unix absolute path (Wine's drive Z:) or a Windows path. The report is formatted
 // by hand and written with KERNEL32 alone.
+//
+// The probe also takes three pictures of the show, each read back (tools/capture/back_buffer.cpp)
+// in the frame that drew it, just before its Present, and written beside the report as a 640 x 480
+// PPM named after it with the extension replaced (probe-1.txt: probe-1-title.ppm, ...). Each is the
+// first frame of its moment by the show's own timers, so a slow machine only draws fewer frames:
+//   title        the title card at its brightest (the first such frame): the level its last
+//                fade-in frame reached, which its hold keeps. That level depends on the frame
+//                times (a slow frame can step over the fade-in, or the whole card), so the report
+//                gives it: title_level, the grey that frame drew the card with (0..255)
+//   composition  the composition at 30 s or later of show time, its opening fade over, before any
+//                closing
+//   end_card     the end card on black (after the closing fade) at 3 s or later of the end timer,
+//                within its hold (2 to 6 s)
 #include <windows.h>
 
 #include <atomic>
 #include <cstdint>
 
 #include "audio/audio_local.h"
+#include "base/frame_clock.h"
 #include "base/heap.h"
+#include "show/fade.h"
+#include "show/show.h"
+#include "show/slideshow.h"
+#include "show/title_card.h"
+#include "tools/capture/back_buffer.h"
 #include "tools/capture/exit_report.h"
+#include "tools/capture/forward_device.h"
 
 extern int32_t g_output_rate;  // player/voice_update.cpp
 
@@ -51,7 +71,6 @@ bool __real__Z24wave_device_thread_startPFvvE(void (*proc)());
 void __real__Z9ShowFramev();
 void __real__Z14FrameClockTickv();
 }
-extern uint32_t g_framesPresented;  // shell/app.cpp
 
 // The audio thread's own measurements: written by that thread only, read at exit, after
 // audio_stop has joined it. (When the heap runs out, the process ends with the thread still
@@ -81,6 +100,25 @@ static HANDLE  g_main_thread;              // opened as the first audio thread s
 static int64_t g_main_cpu_start;           // 100 ns units, at that moment
 static uint32_t g_frames_start;
 static int64_t g_show_cpu;                 // 100 ns units, inside ShowFrame and FrameClockTick
+
+// The pictures: the one the frame being drawn is due to give (none: 0), the one read back and not
+// yet written (the title card's waits for its end: a later frame may be brighter), those written.
+enum Picture { kNoPicture, kTitlePicture, kCompositionPicture, kEndCardPicture, kPictures };
+static const char* const kPictureSuffix[kPictures] = {nullptr, "-title.ppm", "-composition.ppm", "-end_card.ppm"};
+static Picture g_picture_due;
+static Picture g_picture_read;
+static bool    g_picture_taken[kPictures];
+static uint32_t g_title_colour;            // the title card's colour as its own loop keeps it
+static int32_t g_title_level = -1;         // its grey in the frame read back for the picture
+static uint8_t g_picture[15 + 640 * 480 * 4];  // a PPM header, then B, G, R, 0 read back
+static void    WritePicture();
+static float   g_title_timer;              // the title card's timer, summed as its own loop sums it
+static double  g_show_time;                // the same for the main loop's frames
+
+static void PictureDue(Picture picture)
+{
+    if (!g_picture_taken[picture]) g_picture_due = picture;
+}
 
 static int64_t Ticks(const FILETIME& t)
 {
@@ -146,16 +184,31 @@ extern "C" bool __wrap__Z24wave_device_thread_startPFvvE(void (*proc)())
 }
 
 // The show's own frame on the main thread, timed by that thread's CPU clock.
+// Before the main loop (whose first audio thread sets g_main_thread) the title card ticks: its
+// frame draws with the timer as it stood before the tick.
 extern "C" void __wrap__Z14FrameClockTickv()
 {
+    if (!g_main_thread) {
+        TitleCardFade(g_title_timer, &g_title_colour);
+        if (static_cast<int32_t>(g_title_colour & 0xFF) > g_title_level) {
+            PictureDue(kTitlePicture);
+            g_title_level = static_cast<int32_t>(g_title_colour & 0xFF);
+        }
+    } else if (g_picture_read == kTitlePicture) {
+        WritePicture();  // the card is over
+    }
     const int64_t before = ThreadCpu(GetCurrentThread());
     __real__Z14FrameClockTickv();
+    if (g_main_thread) g_show_time += g_frameTime;
+    else g_title_timer += g_frameTime;
     g_show_cpu += ThreadCpu(GetCurrentThread()) - before;
 }
 
 extern "C" void __wrap__Z9ShowFramev()
 {
     const int64_t before = ThreadCpu(GetCurrentThread());
+    if (g_active != 0 && g_openingDone && !g_showEnded && g_show_time >= 30.0) PictureDue(kCompositionPicture);
+    if (g_showEnded && g_endTimer >= 3.0f && g_endTimer <= 6.0f) PictureDue(kEndCardPicture);
     __real__Z9ShowFramev();
     g_show_cpu += ThreadCpu(GetCurrentThread()) - before;
 }
@@ -244,20 +297,42 @@ static void PutKey(Report* r, const char* key, int64_t value, int32_t decimals =
     Put(r, "\n");
 }
 
-static void WriteReport(UINT exitCode)
+// The file QE_PROBE_OUT names as a Windows path, or with suffix in place of its extension; null
+// when it is not set.
+static const char* ProbePath(char (&path)[MAX_PATH + 32], const char* suffix = nullptr)
 {
-    char path[MAX_PATH + 3];
     const DWORD n = GetEnvironmentVariableA("QE_PROBE_OUT", path + 2, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return;
+    if (n == 0 || n >= MAX_PATH) return nullptr;
     char* name = path + 2;
     if (name[0] == '/') {  // a Unix path: the same file through drive Z:
         name = path;
         name[0] = 'Z';
         name[1] = ':';
     }
+    char* end = name + lstrlenA(name);
     for (char* c = name; *c; c++) {
         if (*c == '/') *c = '\\';
+        if (*c == '\\') end = name + lstrlenA(name);
+        if (*c == '.') end = c;
     }
+    if (suffix) lstrcpynA(end, suffix, static_cast<int>(path + sizeof path - end));
+    return name;
+}
+
+static void WriteFileAt(const char* name, const void* data, DWORD bytes)
+{
+    HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, data, bytes, &written, nullptr);
+    CloseHandle(file);
+}
+
+static void WriteReport(UINT exitCode)
+{
+    char path[MAX_PATH + 32];
+    const char* name = ProbePath(path);
+    if (!name) return;
 
     int64_t ticks_per_second;
     {
@@ -268,6 +343,7 @@ static void WriteReport(UINT exitCode)
     Report r = {};
     PutKey(&r, "live_blocks", MemLiveBlocks());
     PutKey(&r, "exit_code", exitCode);
+    if (g_title_level >= 0) PutKey(&r, "title_level", g_title_level);
     PutKey(&r, "polls", g_polls);
     PutKey(&r, "position_failures", g_position_failures);
     if (g_lead_min != INT64_MAX) {
@@ -302,11 +378,56 @@ static void WriteReport(UINT exitCode)
         }
     }
 
-    HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    WriteFile(file, r.text, static_cast<DWORD>(r.used), &written, nullptr);
-    CloseHandle(file);
+    WriteFileAt(name, r.text, static_cast<DWORD>(r.used));
+}
+
+// ---- the pictures ----------------------------------------------------------------------------
+
+// The picture read back, as a PPM (R, G, B written over the B, G, R, 0 it was read in).
+static void WritePicture()
+{
+    char path[MAX_PATH + 32];
+    const char* name = ProbePath(path, kPictureSuffix[g_picture_read]);
+    CopyMemory(g_picture, "P6\n640 480\n255\n", 15);
+    for (int32_t i = 0; i < 640 * 480; i++) {
+        const uint8_t* bgr = g_picture + 15 + i * 4;
+        uint8_t* rgb = g_picture + 15 + i * 3;
+        const uint8_t b = bgr[0], g = bgr[1], r = bgr[2];
+        rgb[0] = r; rgb[1] = g; rgb[2] = b;
+    }
+    if (name) WriteFileAt(name, g_picture, 15 + 640 * 480 * 3);
+    g_picture_taken[g_picture_read] = true;
+    g_picture_read = kNoPicture;
+}
+
+// The device the program draws with: the picture that its frame is due to give is read back just
+// before the frame is presented.
+struct ProbeDevice : public ForwardDevice {
+    IDirect3DSurface8* copy = nullptr;
+
+    explicit ProbeDevice(IDirect3DDevice8* device) : ForwardDevice(device) {}
+
+    HRESULT STDMETHODCALLTYPE Present(const RECT* src, const RECT* dst, HWND window, const RGNDATA* dirty) override
+    {
+        char why[96];
+        if (g_picture_due && ReadBackBuffer(inner, &copy, g_picture + 15, why)) {
+            g_picture_read = g_picture_due;
+            if (g_picture_read != kTitlePicture) WritePicture();
+        }
+        g_picture_due = kNoPicture;
+        return inner->Present(src, dst, window, dirty);
+    }
+};
+
+static IDirect3DDevice8* WrapDevice(IDirect3DDevice8* device)
+{
+    return new ProbeDevice(device);
+}
+
+// Stands in for d3d8.dll's export, as in the capture build.
+extern "C" IDirect3D8* WINAPI Direct3DCreate8(UINT sdkVersion)
+{
+    return WrapDirect3D(sdkVersion, WrapDevice);
 }
 
 // The program's calls to ExitProcess come here first (tools/capture/exit_report.h).
