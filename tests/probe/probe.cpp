@@ -53,6 +53,7 @@
 #include "audio/audio_local.h"
 #include "base/frame_clock.h"
 #include "base/heap.h"
+#include "shell/app.h"
 #include "show/fade.h"
 #include "show/show.h"
 #include "show/slideshow.h"
