@@ -243,7 +243,7 @@ bool player_free(PlayerState* player)
 {
     if (!player) return false;
     audio_wait_idle();
-    audio_stop(player);
+    audio_stop(player);  // a device still playing would read the samples freed below
     xm_free(player);
     return true;
 }
