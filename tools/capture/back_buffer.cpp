@@ -3,6 +3,7 @@
 #include "tools/capture/back_buffer.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -15,8 +16,13 @@ bool ConvertRow(D3DFORMAT format, const uint8_t* src, uint8_t* dst)
     switch (format) {
     case D3DFMT_X8R8G8B8:
     case D3DFMT_A8R8G8B8:
+        // Whole pixels, the top byte cleared: little-endian B, G, R, X as one word, which the
+        // compiler turns into vector moves.
         for (UINT x = 0; x < kWidth; x++, src += 4, dst += 4) {
-            dst[0] = src[0]; dst[1] = src[1]; dst[2] = src[2]; dst[3] = 0;
+            uint32_t v;
+            std::memcpy(&v, src, 4);
+            v &= 0x00ffffffu;
+            std::memcpy(dst, &v, 4);
         }
         return true;
     case D3DFMT_R5G6B5:
