@@ -9,7 +9,8 @@
 //   capture_main.cpp         the entry point: settings, outputs, then the program's AppMain
 //
 // The objects above are linked before the program's library, so the library's own clock, wave
-// device and the Direct3D import are never pulled in. Windows only, main thread only.
+// device and the Direct3D import are never pulled in. Windows only, main thread only, but for the
+// frames' writer.
 #pragma once
 #include <windows.h>
 
@@ -45,9 +46,12 @@ void    CaptureAudioPoll();                  // one poll of the audio thread, if
 int64_t CaptureMusicFrames();                // sample frames played since the device started; -1 before
 int64_t CaptureMusicStartPresents();         // presents before the device started; -1 before
 
-// Pictures: 640 x 480, 4 bytes a pixel (B, G, R, 0), top row first, one frame after another.
-bool CaptureVideoOpen(const char* path);     // null or "-": standard output
-void CaptureVideoWrite(const void* bgr0);    // 640 * 480 * 4 bytes
+// Pictures: 640 x 480, 4 bytes a pixel (B, G, R, 0), top row first, one frame after another,
+// written by a thread of their own: the main thread fills the next slot and queues it.
+bool     CaptureVideoOpen(const char* path); // null or "-": standard output; starts the writer
+uint8_t* CaptureVideoSlot();                 // the next frame's 640 * 480 * 4 bytes, once free
+void     CaptureVideoQueue();                // the slot is filled: written after the ones before
+void     CaptureVideoFlush();                // waits until every queued frame is written
 
 // Called by the device after each Present: clock, sound, audio thread, then Escape or close.
 // Once the frame limit is reached nothing more is recorded (CaptureRecording false).

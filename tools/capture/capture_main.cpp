@@ -130,6 +130,39 @@ void CaptureWindowsPath(const char* in, char* out, size_t size)
     out[o] = '\0';
 }
 
+// The frames go out from a thread of their own, so that the main thread draws the next frame while
+// the reader (the encoder) takes this one: a ring of kVideoSlots frames, filled by the main thread in
+// order and written in order. g_videoFree counts the slots the main thread may fill, g_videoFull the
+// ones the writer may write; the writer's failure ends the process there.
+namespace {
+
+const int kVideoSlots = 4;
+const DWORD kFrameBytes = 640 * 480 * 4;
+uint8_t g_videoRing[kVideoSlots][kFrameBytes];
+HANDLE  g_videoFree;
+HANDLE  g_videoFull;
+HANDLE  g_videoWriter;
+DWORD   g_videoWriterId;
+int     g_videoFill;     // the slot the main thread fills next
+int64_t g_videoWritten;  // frames the writer has written, for its failure's line
+
+DWORD WINAPI VideoWriter(void*)
+{
+    for (int slot = 0;; slot = (slot + 1) % kVideoSlots) {
+        WaitForSingleObject(g_videoFull, INFINITE);
+        if (!CaptureWrite(g_video, g_videoRing[slot], kFrameBytes)) {
+            // The reader has gone (the encoder failed or was stopped): nothing more to capture for.
+            CaptureLog("capture: cannot write frame %lld (error %lu)", static_cast<long long>(g_videoWritten),
+                       GetLastError());
+            ExitProcess(4);
+        }
+        g_videoWritten++;
+        ReleaseSemaphore(g_videoFree, 1, nullptr);
+    }
+}
+
+}  // namespace
+
 bool CaptureVideoOpen(const char* path)
 {
     if (!path || !*path || std::strcmp(path, "-") == 0) {
@@ -139,17 +172,30 @@ bool CaptureVideoOpen(const char* path)
         CaptureWindowsPath(path, name, sizeof name);
         g_video = CreateFileA(name, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
-    return g_video != INVALID_HANDLE_VALUE && g_video != nullptr;
+    if (g_video == INVALID_HANDLE_VALUE || g_video == nullptr) return false;
+    g_videoFree = CreateSemaphoreA(nullptr, kVideoSlots, kVideoSlots, nullptr);
+    g_videoFull = CreateSemaphoreA(nullptr, 0, kVideoSlots, nullptr);
+    g_videoWriter = g_videoFree && g_videoFull ? CreateThread(nullptr, 0, VideoWriter, nullptr, 0, &g_videoWriterId) : nullptr;
+    return g_videoWriter != nullptr;
 }
 
-void CaptureVideoWrite(const void* bgr0)
+uint8_t* CaptureVideoSlot()
 {
-    if (!CaptureWrite(g_video, bgr0, 640 * 480 * 4)) {
-        // The reader has gone (the encoder failed or was stopped): nothing more to capture for.
-        CaptureLog("capture: cannot write frame %lld (error %lu)", static_cast<long long>(g_capturePresents),
-                   GetLastError());
-        ExitProcess(4);
-    }
+    WaitForSingleObject(g_videoFree, INFINITE);
+    return g_videoRing[g_videoFill];
+}
+
+void CaptureVideoQueue()
+{
+    g_videoFill = (g_videoFill + 1) % kVideoSlots;
+    ReleaseSemaphore(g_videoFull, 1, nullptr);
+}
+
+void CaptureVideoFlush()
+{
+    if (!g_videoWriter || GetCurrentThreadId() == g_videoWriterId) return;
+    for (int i = 0; i < kVideoSlots; i++) WaitForSingleObject(g_videoFree, INFINITE);
+    ReleaseSemaphore(g_videoFree, kVideoSlots, nullptr);
 }
 
 bool CaptureRecording()
@@ -199,6 +245,7 @@ void CaptureAfterPresent()
 // just before it.
 void ExitReport(UINT code)
 {
+    CaptureVideoFlush();
     if (g_running) CaptureLog("capture: exit code=%u presents=%lld frames=%lld live_blocks=%ld", code,
                static_cast<long long>(g_captureAllPresents), static_cast<long long>(g_capturePresents),
                static_cast<long>(MemLiveBlocks()));

@@ -1,8 +1,8 @@
 // tools/capture/direct3d_capture.cpp -- Direct3DCreate8 for the capture build: the system's
 // Direct3D object, wrapped so that the device it creates reads every frame back before Present.
-// The back buffer is read (back_buffer.cpp, shared with the probe build) and written out; then the
-// frame is presented and the capture moves its clock and sound on (CaptureAfterPresent). Without
-// video (QE_CAPTURE_VIDEO=none) nothing is read back.
+// The back buffer is read (back_buffer.cpp, shared with the probe build) into the next slot of the
+// frames going out (capture_main.cpp writes them from a thread of its own); then the frame is
+// presented and the capture moves its clock and sound on (CaptureAfterPresent). Without video (QE_CAPTURE_VIDEO=none) nothing is read back.
 #include <windows.h>
 #include <d3d8.h>
 
@@ -12,8 +12,6 @@
 
 namespace {
 
-uint8_t g_frame[640 * 480 * 4];
-
 struct CaptureDevice : public ForwardDevice {
     IDirect3DSurface8* copy = nullptr;  // system memory, in the back buffer's format
 
@@ -22,11 +20,11 @@ struct CaptureDevice : public ForwardDevice {
     void ReadBack()
     {
         char why[96];
-        if (!ReadBackBuffer(inner, &copy, g_frame, why)) {
+        if (!ReadBackBuffer(inner, &copy, CaptureVideoSlot(), why)) {
             CaptureLog("capture: %s", why);
             ExitProcess(5);
         }
-        CaptureVideoWrite(g_frame);
+        CaptureVideoQueue();
     }
 
     HRESULT STDMETHODCALLTYPE Present(const RECT* src, const RECT* dst, HWND window, const RGNDATA* dirty) override
