@@ -2,7 +2,8 @@
 // Direct3D object, wrapped so that the device it creates reads every frame back before Present.
 // The back buffer is read (back_buffer.cpp, shared with the probe build) into the next slot of the
 // frames going out (capture_main.cpp writes them from a thread of its own); then the frame is
-// presented and the capture moves its clock and sound on (CaptureAfterPresent). Without video (QE_CAPTURE_VIDEO=none) nothing is read back.
+// presented, to the display once a second, and the capture moves its clock and sound on
+// (CaptureAfterPresent). Without video (QE_CAPTURE_VIDEO=none) nothing is read back.
 #include <windows.h>
 #include <d3d8.h>
 
@@ -30,7 +31,11 @@ struct CaptureDevice : public ForwardDevice {
     HRESULT STDMETHODCALLTYPE Present(const RECT* src, const RECT* dst, HWND window, const RGNDATA* dirty) override
     {
         if (g_capture.video && CaptureRecording()) ReadBack();
-        HRESULT hr = inner->Present(src, dst, window, dirty);
+        // Only the first frame of each second of show reaches the display: the frames are read
+        // from the back buffer, and the copy to the window is a fifth of the capture's time. What
+        // Present returns is ignored by the program.
+        const bool shown = g_captureAllPresents % g_capture.fps == 0;
+        HRESULT hr = shown ? inner->Present(src, dst, window, dirty) : D3D_OK;
         g_captureAllPresents++;
         CaptureAfterPresent();
         return hr;
