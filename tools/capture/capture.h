@@ -48,7 +48,8 @@ int64_t CaptureMusicStartPresents();         // presents before the device start
 
 // Pictures: 640 x 480, 4 bytes a pixel (B, G, R, 0), top row first, one frame after another,
 // written by a thread of their own: the main thread fills the next slot and queues it.
-bool     CaptureVideoOpen(const char* path); // null or "-": standard output; starts the writer
+bool     CaptureVideoOpen(const char* path, bool yuv);  // null or "-": standard output; yuv: written as
+                                             // yuv420p (frame_yuv.h); starts the writer
 uint8_t* CaptureVideoSlot();                 // the next frame's 640 * 480 * 4 bytes, once free
 void     CaptureVideoQueue();                // the slot is filled: written after the ones before
 void     CaptureVideoFlush();                // waits until every queued frame is written

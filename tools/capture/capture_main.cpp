@@ -5,6 +5,9 @@
 //   QE_CAPTURE_WAV           the WAV to write (a Unix path is taken as Wine's Z: drive); required
 //   QE_CAPTURE_VIDEO         where the raw frames go: a path, - for standard output (default), or
 //                            none: no frame is read back or written (a run for its sound and exit)
+//   QE_CAPTURE_VIDEO_FORMAT  bgr0 (default): 4 bytes a pixel, B, G, R, 0; or yuv420p: converted as
+//                            frame_yuv.h says, by the writer thread, for an encoder that takes it as
+//                            it is (a third of the bytes, and no conversion of its own)
 //   QE_CAPTURE_ACTION        escape (default), close or deactivate: what is done to the program at
 //                            the moment below -- the Escape key, WM_CLOSE (as Alt+F4 sends it), or
 //                            WM_ACTIVATE with WA_INACTIVE (another window took the focus)
@@ -36,6 +39,7 @@
 #include "shell/app_win32.h"
 #include "tools/capture/capture.h"
 #include "tools/capture/exit_report.h"
+#include "tools/capture/frame_yuv.h"
 
 CaptureSettings g_capture = { 60, kCaptureEscape, -1, -1, -1, true };
 int64_t g_capturePresents;
@@ -138,7 +142,10 @@ namespace {
 
 const int kVideoSlots = 4;
 const DWORD kFrameBytes = 640 * 480 * 4;
+const DWORD kYuvBytes = 640 * 480 * 3 / 2;
 uint8_t g_videoRing[kVideoSlots][kFrameBytes];
+uint8_t g_videoYuv[kYuvBytes];
+bool    g_videoAsYuv;    // QE_CAPTURE_VIDEO_FORMAT=yuv420p
 HANDLE  g_videoFree;
 HANDLE  g_videoFull;
 HANDLE  g_videoWriter;
@@ -150,7 +157,10 @@ DWORD WINAPI VideoWriter(void*)
 {
     for (int slot = 0;; slot = (slot + 1) % kVideoSlots) {
         WaitForSingleObject(g_videoFull, INFINITE);
-        if (!CaptureWrite(g_video, g_videoRing[slot], kFrameBytes)) {
+        if (g_videoAsYuv) FrameToYuv420(g_videoRing[slot], 640, 480, g_videoYuv);
+        const bool written = g_videoAsYuv ? CaptureWrite(g_video, g_videoYuv, kYuvBytes)
+                                          : CaptureWrite(g_video, g_videoRing[slot], kFrameBytes);
+        if (!written) {
             // The reader has gone (the encoder failed or was stopped): nothing more to capture for.
             CaptureLog("capture: cannot write frame %lld (error %lu)", static_cast<long long>(g_videoWritten),
                        GetLastError());
@@ -163,8 +173,9 @@ DWORD WINAPI VideoWriter(void*)
 
 }  // namespace
 
-bool CaptureVideoOpen(const char* path)
+bool CaptureVideoOpen(const char* path, bool yuv)
 {
+    g_videoAsYuv = yuv;
     if (!path || !*path || std::strcmp(path, "-") == 0) {
         g_video = GetStdHandle(STD_OUTPUT_HANDLE);
     } else {
@@ -287,8 +298,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         CaptureLog("capture: cannot create %s", wav);
         ExitProcess(3);
     }
+    char format[16];
+    n = GetEnvironmentVariableA("QE_CAPTURE_VIDEO_FORMAT", format, sizeof format);
+    if (n >= sizeof format) BadSetting("QE_CAPTURE_VIDEO_FORMAT", "...", "too long");
+    if (n == 0) std::strcpy(format, "bgr0");
+    const bool yuv = std::strcmp(format, "yuv420p") == 0;
+    if (!yuv && std::strcmp(format, "bgr0") != 0) BadSetting("QE_CAPTURE_VIDEO_FORMAT", format, "not bgr0 or yuv420p");
+
     g_capture.video = std::strcmp(video, "none") != 0;
-    if (g_capture.video && !CaptureVideoOpen(video)) {
+    if (g_capture.video && !CaptureVideoOpen(video, yuv)) {
         CaptureLog("capture: cannot open %s for the frames", video);
         ExitProcess(4);
     }
