@@ -151,6 +151,7 @@ HANDLE  g_videoFull;
 HANDLE  g_videoWriter;
 DWORD   g_videoWriterId;
 int     g_videoFill;     // the slot the main thread fills next
+bool    g_videoHeld;     // the main thread holds that slot (taken, not yet queued)
 int64_t g_videoWritten;  // frames the writer has written, for its failure's line
 
 DWORD WINAPI VideoWriter(void*)
@@ -193,20 +194,24 @@ bool CaptureVideoOpen(const char* path, bool yuv)
 uint8_t* CaptureVideoSlot()
 {
     WaitForSingleObject(g_videoFree, INFINITE);
+    g_videoHeld = true;
     return g_videoRing[g_videoFill];
 }
 
 void CaptureVideoQueue()
 {
     g_videoFill = (g_videoFill + 1) % kVideoSlots;
+    g_videoHeld = false;
     ReleaseSemaphore(g_videoFull, 1, nullptr);
 }
 
 void CaptureVideoFlush()
 {
+    // Every slot free but the one a failed read-back may hold: the writer has written the rest.
     if (!g_videoWriter || GetCurrentThreadId() == g_videoWriterId) return;
-    for (int i = 0; i < kVideoSlots; i++) WaitForSingleObject(g_videoFree, INFINITE);
-    ReleaseSemaphore(g_videoFree, kVideoSlots, nullptr);
+    const int others = g_videoHeld ? kVideoSlots - 1 : kVideoSlots;
+    for (int i = 0; i < others; i++) WaitForSingleObject(g_videoFree, INFINITE);
+    ReleaseSemaphore(g_videoFree, others, nullptr);
 }
 
 bool CaptureRecording()
