@@ -41,7 +41,7 @@ if e2e_begin capture; then
     if e2e_xmtool; then
         music=$(python3 "$here/capture_check.py" title-frames $fps)
         escape=$((escape_at * fps))
-        keep="$((3 * fps)) $((music + 6 * fps)) $((music + 8 * fps)) $((music + 13 * fps)) $((escape + 4 * fps))"
+        keep="$((3 * fps / 2)) $((3 * fps)) $((music + 6 * fps)) $((music + 8 * fps)) $((music + 13 * fps)) $((escape + 4 * fps))"
         capture a $keep
         capture b
         e2e_log "run a: $(cat "$E2E_OUT/a.count") frames; $(grep -c . "$E2E_OUT/b/frames.md5") in run b"
@@ -75,6 +75,14 @@ if e2e_begin capture; then
         "not 90 frames of H.264 yuv420p at 30 a second and AAC sound, both from 0"
     e2e_check '[ "$(stat -c %s "$E2E_OUT/short.wav" 2>/dev/null)" = $((44 + 3 * 44100 * 4)) ]' "short.wav is not 3 s long"
     e2e_check '[ -s "$E2E_OUT/poster.png" ]' "no poster frame"
+    # Its frame at 1.5 s, from the program's yuv420p through the encoder, against run a's.
+    ffmpeg -hide_banner -loglevel error -nostdin -y -ss 1.5 -i "$E2E_OUT/short.mp4" -frames:v 1 \
+        "$E2E_OUT/short-45.png" 2>>"$E2E_OUT/short.txt"
+    python3 "$here/capture_check.py" encoded "$E2E_OUT/short-45.png" "$E2E_OUT/a/frame-$((3 * fps / 2)).png" \
+        >"$E2E_OUT/encoded.txt" 2>&1
+    rc=$?
+    e2e_check '[ $rc = 0 ]' "the 480p video's frame (see encoded.txt)"
+    sed 's/^/    /' "$E2E_OUT/encoded.txt"
 
     # --size 720p, at 10 frames a second: a frame 6.5 s into the show proper is 1280 x 720, black
     # beside the picture, with the colour lines on the rows the scaling gives them.
