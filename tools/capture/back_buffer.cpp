@@ -16,8 +16,7 @@ bool ConvertRow(D3DFORMAT format, const uint8_t* src, uint8_t* dst)
     switch (format) {
     case D3DFMT_X8R8G8B8:
     case D3DFMT_A8R8G8B8:
-        // Whole pixels, the top byte cleared: little-endian B, G, R, X as one word, which the
-        // compiler turns into vector moves.
+        // A word a pixel rather than four bytes: little-endian B, G, R, X, the top byte cleared.
         for (UINT x = 0; x < kWidth; x++, src += 4, dst += 4) {
             uint32_t v;
             std::memcpy(&v, src, 4);
