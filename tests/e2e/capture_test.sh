@@ -3,8 +3,8 @@
 # two runs give the same WAV and the same frames byte for byte; the frames presented, the heap and
 # the WAV (silent through the title card, then `xmtool render` sample for sample until a ring after
 # Escape, then the closing fade into silence) are what the soak's check derives; the frames show the title card, the composition, the end card,
-# and the text rising 6.4 pixels a second. Then scripts/capture encodes three seconds, and 13 s at 720p
-# for a frame of the show proper at that size.
+# and the text rising 6.4 pixels a second. Then scripts/capture encodes three seconds (its frame at
+# 1.5 s against the one drawn), and 13 s at 720p for a frame of the show proper at that size.
 . "$(dirname "$0")/lib.sh"
 here=$(dirname "$0")
 
