@@ -93,6 +93,19 @@ bool IntegerSetting(const char* name, int64_t low, int64_t high, int64_t* out)
 
 // The first frame whose time (frame / fps) is at or after the given seconds; the small allowance
 // keeps a time like 0.3 at 60 fps on frame 18 although 0.3 * 60 comes out a hair above 18.
+// A setting that names one of count choices: its index, or -1 when unset.
+int ChoiceSetting(const char* name, const char* const* choices, int count, const char* why)
+{
+    char value[32];
+    DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
+    if (n == 0) return -1;
+    if (n >= sizeof value) BadSetting(name, "...", "too long");
+    for (int i = 0; i < count; i++) {
+        if (std::strcmp(value, choices[i]) == 0) return i;
+    }
+    BadSetting(name, value, why);
+}
+
 int64_t FrameAt(double seconds)
 {
     return static_cast<int64_t>(std::ceil(seconds * g_capture.fps - 1e-6));
@@ -273,15 +286,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     IntegerSetting("QE_CAPTURE_FPS", 1, 240, &fps);
     g_capture.fps = static_cast<uint32_t>(fps);
 
-    char action[32];
-    DWORD n = GetEnvironmentVariableA("QE_CAPTURE_ACTION", action, sizeof action);
-    if (n >= sizeof action) BadSetting("QE_CAPTURE_ACTION", "...", "too long");
-    if (n > 0) {
-        int i = 0;
-        while (i < 3 && std::strcmp(action, kActionNames[i]) != 0) i++;
-        if (i == 3) BadSetting("QE_CAPTURE_ACTION", action, "not escape, close or deactivate");
-        g_capture.action = static_cast<CaptureAction>(i);
-    }
+    const int action = ChoiceSetting("QE_CAPTURE_ACTION", kActionNames, 3, "not escape, close or deactivate");
+    if (action >= 0) g_capture.action = static_cast<CaptureAction>(action);
     // One moment: a frame, a time, or a point in the music.
     double seconds;
     int moments = 0;
@@ -289,11 +295,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     if (SecondsSetting("QE_CAPTURE_ESCAPE_AT", &seconds)) { g_capture.action_frame = FrameAt(seconds); moments++; }
     if (IntegerSetting("QE_CAPTURE_ESCAPE_MUSIC", 0, INT64_C(1) << 40, &g_capture.action_music)) moments++;
     if (moments > 1) BadSetting("QE_CAPTURE_ACTION_FRAME", "...", "give one of it, QE_CAPTURE_ESCAPE_AT and QE_CAPTURE_ESCAPE_MUSIC");
-    if (n > 0 && moments == 0) BadSetting("QE_CAPTURE_ACTION", action, "needs its moment: QE_CAPTURE_ACTION_FRAME");
+    if (action >= 0 && moments == 0) BadSetting("QE_CAPTURE_ACTION", kActionNames[action], "needs its moment: QE_CAPTURE_ACTION_FRAME");
     if (SecondsSetting("QE_CAPTURE_SECONDS_MAX", &seconds)) g_capture.close_frame = FrameAt(seconds);
 
     char wav[MAX_PATH], video[MAX_PATH];
-    n = GetEnvironmentVariableA("QE_CAPTURE_WAV", wav, sizeof wav);
+    DWORD n = GetEnvironmentVariableA("QE_CAPTURE_WAV", wav, sizeof wav);
     if (n == 0 || n >= sizeof wav) BadSetting("QE_CAPTURE_WAV", n ? "..." : "", "a path to the WAV to write is needed");
     n = GetEnvironmentVariableA("QE_CAPTURE_VIDEO", video, sizeof video);
     if (n >= sizeof video) BadSetting("QE_CAPTURE_VIDEO", "...", "too long");
@@ -303,12 +309,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         CaptureLog("capture: cannot create %s", wav);
         ExitProcess(3);
     }
-    char format[16];
-    n = GetEnvironmentVariableA("QE_CAPTURE_VIDEO_FORMAT", format, sizeof format);
-    if (n >= sizeof format) BadSetting("QE_CAPTURE_VIDEO_FORMAT", "...", "too long");
-    if (n == 0) std::strcpy(format, "bgr0");
-    const bool yuv = std::strcmp(format, "yuv420p") == 0;
-    if (!yuv && std::strcmp(format, "bgr0") != 0) BadSetting("QE_CAPTURE_VIDEO_FORMAT", format, "not bgr0 or yuv420p");
+    const char* const kFormats[] = { "bgr0", "yuv420p" };
+    const bool yuv = ChoiceSetting("QE_CAPTURE_VIDEO_FORMAT", kFormats, 2, "not bgr0 or yuv420p") == 1;
 
     g_capture.video = std::strcmp(video, "none") != 0;
     if (g_capture.video && !CaptureVideoOpen(video, yuv)) {
